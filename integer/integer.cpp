@@ -1,0 +1,141 @@
+// Integer storage, construction, sign and parity, and comparison.
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "integer/integer.h"
+
+namespace VELD {
+
+volatile std::sig_atomic_t interruptRequested = 0;
+
+void checkInterrupt() {
+    if (interruptRequested != 0) throw Exception(COMPUTATION_INTERRUPTED);
+}
+
+std::uint32_t* Integer::allocateWords(std::uint64_t n) {
+    checkInterrupt();
+    if (n > std::numeric_limits<std::uint32_t>::max()) throw Exception(NOT_ENOUGH_MEMORY);
+    auto* array = new (std::nothrow) std::uint32_t[n];
+    if (array == nullptr) throw Exception(NOT_ENOUGH_MEMORY);
+    return array;
+}
+
+void Integer::release() noexcept {
+    delete[] words;
+    words = nullptr;
+    length = 0;
+}
+
+void Integer::createSpace(std::uint64_t n) {
+    release();
+    if (n == 0) return;
+    try {
+        words = allocateWords(n);
+    } catch (const Exception&) {
+        negative = 0;  // left as a valid zero; it is only destroyed afterwards
+        throw;
+    }
+    length = static_cast<std::uint32_t>(n);
+}
+
+void Integer::normalize() {
+    while (length > 0 && words[length - 1] == 0)
+        --length;
+    if (length == 0) {
+        release();
+        negative = 0;
+    }
+}
+
+Integer::Integer(std::int32_t value) {
+    if (value == 0) return;
+    createSpace(1);
+    // Two's complement negation in 32 bits, so -2147483648 gives the word 0x80000000.
+    const auto bits = static_cast<std::uint32_t>(value);
+    words[0] = value < 0 ? 0u - bits : bits;
+    negative = value < 0 ? 1 : 0;
+}
+
+Integer Integer::fromWords(const std::uint32_t* magnitude, std::uint32_t count, bool negative) {
+    Integer value;
+    value.createSpace(count);
+    if (count > 0) std::memcpy(value.words, magnitude, std::size_t{count} * sizeof(std::uint32_t));
+    value.negative = negative ? 1 : 0;
+    value.normalize();
+    return value;
+}
+
+Integer::Integer(const Integer& other) {
+    *this = other;
+}
+
+Integer::Integer(Integer&& other) noexcept
+    : negative(other.negative), length(other.length), words(other.words) {
+    other.negative = 0;
+    other.length = 0;
+    other.words = nullptr;
+}
+
+Integer::~Integer() {
+    delete[] words;
+}
+
+Integer& Integer::operator=(const Integer& other) {
+    if (this == &other) return *this;
+    if (other.length == 0) {
+        release();
+        negative = 0;
+        return *this;
+    }
+    createSpace(other.length);
+    std::memcpy(words, other.words, std::size_t{other.length} * sizeof(std::uint32_t));
+    negative = other.isNegative() ? 1 : 0;
+    return *this;
+}
+
+Integer& Integer::operator=(Integer&& other) noexcept {
+    if (this == &other) return *this;
+    delete[] words;
+    negative = other.negative;
+    length = other.length;
+    words = other.words;
+    other.negative = 0;
+    other.length = 0;
+    other.words = nullptr;
+    return *this;
+}
+
+void Integer::negate() {
+    negative = (negative == 0 && length > 0) ? 1 : 0;
+}
+
+Integer Integer::abs() const {
+    Integer magnitude(*this);
+    magnitude.negative = 0;
+    return magnitude;
+}
+
+int compareMagnitudes(const Integer& a, const Integer& b) {
+    if (a.length != b.length) return a.length < b.length ? -1 : 1;
+    for (std::uint32_t i = a.length; i-- > 0;) {
+        if (a.words[i] != b.words[i]) return a.words[i] < b.words[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+bool Integer::operator==(const Integer& other) const {
+    return isNegative() == other.isNegative() && compareMagnitudes(*this, other) == 0;
+}
+
+// The one order; the other comparisons follow from it.
+//   signs differ       -> the negative one is smaller
+//   both negative      -> |other| < |this|
+//   both non-negative  -> |this| < |other|
+bool Integer::operator<(const Integer& other) const {
+    if (isNegative() != other.isNegative()) return isNegative();
+    if (isNegative()) return compareMagnitudes(other, *this) < 0;
+    return compareMagnitudes(*this, other) < 0;
+}
+
+}  // namespace VELD

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+
+#include "common/exception.h"
+
+namespace VELD {
+
+class Rational;
+
+// Raised whenever word storage cannot be obtained, or an Integer would need more words
+// than its length field can count.
+inline constexpr const char* NOT_ENOUGH_MEMORY =
+    "Integer::createSpace() - Not enough memory for new numbers.";
+
+// Raised where storage is obtained once `interruptRequested` has been set.
+inline constexpr const char* COMPUTATION_INTERRUPTED =
+    "Integer::createSpace() - Computation interrupted.";
+
+// Set from outside the computation (the console's SIGINT handler, a fuzzing work budget)
+// to abandon it. Tested wherever Integer storage is obtained and in the long loops that
+// obtain none; whoever starts a computation clears it first.
+extern volatile std::sig_atomic_t interruptRequested;
+
+// Throws COMPUTATION_INTERRUPTED when an interrupt has been requested.
+void checkInterrupt();
+
+// A signed integer of any size in sign-magnitude form over 32-bit words, least
+// significant word first.
+//
+// Normal form, true between operations: the top word (word length-1) is non-zero, and
+// zero has length 0, no array and a clear sign flag. The array holds at least `length`
+// words and belongs to this Integer alone (copies are deep). Every operation that may
+// leave high zero words ends with normalize().
+class Integer {
+public:
+    Integer() noexcept = default;
+    Integer(std::int32_t value);
+    // The decimal numeral at the start of `text`, with an optional leading '-'.
+    explicit Integer(const char* text);
+    Integer(const Integer& other);
+    Integer(Integer&& other) noexcept;
+    ~Integer();
+
+    Integer& operator=(const Integer& other);
+    Integer& operator=(Integer&& other) noexcept;
+
+    bool isNegative() const { return length != 0 && negative != 0; }
+    bool isZero() const { return length == 0; }
+    void negate();
+    Integer abs() const;
+    bool isEven() const { return length == 0 || (words[0] & 1u) == 0; }
+    bool isOdd() const { return !isEven(); }
+    // True when the magnitude is exactly 1.
+    bool isMagnitudeOne() const { return length == 1 && words[0] == 1; }
+
+    bool operator==(const Integer& other) const;
+    bool operator!=(const Integer& other) const { return !(*this == other); }
+    bool operator<(const Integer& other) const;
+    bool operator>(const Integer& other) const { return other < *this; }
+    bool operator<=(const Integer& other) const { return !(other < *this); }
+    bool operator>=(const Integer& other) const { return other <= *this; }
+
+    Integer operator+(const Integer& other) const;
+    Integer operator-(const Integer& other) const;
+    Integer& operator+=(const Integer& other);
+    Integer& operator-=(const Integer& other);
+    Integer& operator++(int);
+    Integer& operator--(int);
+
+    Integer operator*(const Integer& other) const;
+    Integer& operator*=(const Integer& other);
+    // Position of the most significant set bit; 0 for zero. 64 bits wide, since a value
+    // can hold up to 32 * (2^32 - 1) bits.
+    std::int64_t highestBit() const;
+    void shiftLeftOne();
+    void shiftRightOne();
+    // Replaces the value by |value| * 2^bits.
+    void shiftLeft(std::uint64_t bits);
+
+    // Leaves the quotient (truncated toward zero, with the sign of the dividend) in this
+    // Integer and returns the remainder.
+    Integer integerDivision(const Integer& divisor);
+    // This Integer raised to `exponent`; 1 for an exponent of 0 or below.
+    Integer power(const Integer& exponent) const;
+
+    Integer factorial() const;
+    // This Integer (n) choose k, as a fraction with denominator 1.
+    Rational choose(const Integer& k) const;
+
+    void multiplyByTen();
+    void divideByTen();
+    // Writes the decimal text and a NUL into `buffer`; returns 0 when they fitted,
+    // otherwise the number of bytes more that were needed (see decimal.cpp).
+    std::int32_t print(char* buffer, std::uint32_t capacity) const;
+
+    // The value with the given magnitude words (least significant first) and sign, for
+    // tests and benchmarks that need operands of a particular shape.
+    static Integer fromWords(const std::uint32_t* magnitude, std::uint32_t count, bool negative);
+
+    // Read-only view of the representation, for checks of the normal form.
+    std::int32_t getNegativeFlag() const { return negative; }
+    std::uint32_t getLength() const { return length; }
+    const std::uint32_t* getWords() const { return words; }
+
+private:
+    // Replaces the storage by n words of unspecified content and sets length to n. The
+    // count is taken 64 bits wide so that callers' size arithmetic never wraps: a count
+    // that `length` cannot hold is refused like an allocation that fails.
+    void createSpace(std::uint64_t n);
+    // Obtains an array of n words (n > 0), or throws.
+    static std::uint32_t* allocateWords(std::uint64_t n);
+    // Restores the normal form after high words may have become zero.
+    void normalize();
+    // Drops the array, leaving length 0; the sign flag is untouched.
+    void release() noexcept;
+
+    friend Integer addMagnitudes(const Integer& a, const Integer& b);
+    friend Integer subtractMagnitudes(const Integer& a, const Integer& b);
+    friend int compareMagnitudes(const Integer& a, const Integer& b);
+    friend Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver);
+
+    std::int32_t negative = 0;
+    std::uint32_t length = 0;
+    std::uint32_t* words = nullptr;
+};
+
+// Sign of |a| - |b|: negative, zero or positive.
+int compareMagnitudes(const Integer& a, const Integer& b);
+// |a| + |b|; a and b non-zero.
+Integer addMagnitudes(const Integer& a, const Integer& b);
+// |a| - |b|; negative when |a| < |b|.
+Integer subtractMagnitudes(const Integer& a, const Integer& b);
+// |multiplicand| * |driver|, one shifted addition per set bit of the driver.
+Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver);
+// Greatest common divisor of |a| and |b|; never negative.
+Integer gcd(const Integer& a, const Integer& b);
+// low * (low + 1) * ... * high for non-negative bounds given in either order.
+Integer rangeProduct(const Integer& low, const Integer& high);
+
+}  // namespace VELD
