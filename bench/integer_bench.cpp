@@ -76,4 +76,42 @@ void addition(benchmark::State& state) {
 }
 BENCHMARK(addition)->Unit(benchmark::kMicrosecond);
 
+// Products of random operands of the given word counts; the role choice decides which
+// operand drives, so both orders are measured.
+void product(benchmark::State& state) {
+    const Integer a = randomInteger(static_cast<std::uint32_t>(state.range(0)), 5);
+    const Integer b = randomInteger(static_cast<std::uint32_t>(state.range(1)), 6);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(a * b);
+}
+BENCHMARK(product)
+    ->Args({100, 100})
+    ->Args({1000, 1000})
+    ->Args({1000, 1})
+    ->Args({1, 1000})
+    ->Unit(benchmark::kMillisecond);
+
+void division(benchmark::State& state) {
+    const Integer dividend = randomInteger(2000, 7), divisor = randomInteger(1000, 8);
+    for (auto _ : state) {
+        Integer quotient(dividend);
+        benchmark::DoNotOptimize(quotient.integerDivision(divisor));
+    }
+}
+BENCHMARK(division)->Unit(benchmark::kMillisecond);
+
+void greatestCommonDivisor(benchmark::State& state) {
+    const Integer a = randomInteger(500, 9), b = randomInteger(500, 10);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(VELD::gcd(a, b));
+}
+BENCHMARK(greatestCommonDivisor)->Unit(benchmark::kMillisecond);
+
+void powerOfThree(benchmark::State& state) {
+    const Integer three(3), exponent(10000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(three.power(exponent));
+}
+BENCHMARK(powerOfThree)->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -1,0 +1,161 @@
+// Integer multiplication by shift-and-add, and the bit shifts it rests on.
+#include <bit>
+#include <cstring>
+#include <utility>
+
+#include "integer/integer.h"
+
+namespace VELD {
+
+namespace {
+
+// Walks the clear bits of one operand's words, 32 per word including the leading zeros of
+// the top word, for the role choice of operator*. It starts just below bit 0.
+class ClearBitCursor {
+public:
+    explicit ClearBitCursor(const Integer& value)
+        : words(value.getWords()), length(value.getLength()), exhausted(length == 0) {}
+
+    bool isExhausted() const { return exhausted; }
+
+    // Advances to the next clear bit, or past the top word.
+    void move() {
+        std::uint64_t position = next;
+        while ((position >> 5) < length) {
+            const std::uint32_t clear = ~words[position >> 5] >> (position & 31);
+            if (clear != 0) {
+                next = position + static_cast<unsigned>(std::countr_zero(clear)) + 1;
+                return;
+            }
+            position = (position | 31) + 1;
+        }
+        exhausted = true;
+    }
+
+private:
+    const std::uint32_t* words;
+    std::uint64_t length;
+    std::uint64_t next = 0;
+    bool exhausted;
+};
+
+}  // namespace
+
+Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
+    Integer accumulator;
+    Integer working(multiplicand);
+    // Distance from the last set bit of the driver; the first shift also drops the sign.
+    std::uint64_t gap = 0;
+    for (std::uint32_t i = 0; i < driver.length; ++i) {
+        const std::uint32_t word = driver.words[i];
+        if (word == 0) {
+            gap += 32;
+            continue;
+        }
+        for (unsigned bit = 0; bit < 32; ++bit) {
+            if (((word >> bit) & 1u) == 0) {
+                ++gap;
+                continue;
+            }
+            working.shiftLeft(gap);
+            accumulator += working;
+            gap = 1;
+        }
+    }
+    return accumulator;
+}
+
+// The operand with no more clear bits than the other is the multiplicand, so the one with
+// fewer set bits drives the additions; a tie, or a zero left operand, keeps this one as
+// the multiplicand. The clear bits are walked in lock step, so neither is counted in full.
+//   signs:  + * + = +,  + * - = -,  - * + = -,  - * - = +,  zero never signed
+Integer Integer::operator*(const Integer& other) const {
+    bool thisMultiplies = true;
+    if (!isZero() && other.isZero()) {
+        thisMultiplies = false;
+    } else if (!isZero()) {
+        ClearBitCursor mine(*this), theirs(other);
+        do {
+            mine.move();
+            theirs.move();
+        } while (!theirs.isExhausted() && !mine.isExhausted());
+        thisMultiplies = mine.isExhausted();
+    }
+    Integer product = thisMultiplies ? shiftAndAdd(*this, other) : shiftAndAdd(other, *this);
+    product.negative = !product.isZero() && isNegative() != other.isNegative() ? 1 : 0;
+    return product;
+}
+
+Integer& Integer::operator*=(const Integer& other) {
+    *this = *this * other;
+    return *this;
+}
+
+std::int64_t Integer::highestBit() const {
+    if (isZero()) return 0;
+    return 32 * (std::int64_t{length} - 1) + 31 - std::countl_zero(words[length - 1]);
+}
+
+void Integer::shiftLeftOne() {
+    if (isZero()) return;
+    if ((words[length - 1] & 0x80000000u) == 0) {
+        for (std::uint32_t i = length - 1; i > 0; --i) {
+            words[i] = (words[i] << 1) | (words[i - 1] >> 31);
+        }
+        words[0] <<= 1;
+        return;
+    }
+    Integer grown;
+    grown.createSpace(std::uint64_t{length} + 1);
+    grown.words[0] = words[0] << 1;
+    for (std::uint32_t i = 1; i < length; ++i) {
+        grown.words[i] = (words[i] << 1) | (words[i - 1] >> 31);
+    }
+    grown.words[length] = 1;
+    *this = std::move(grown);
+}
+
+void Integer::shiftRightOne() {
+    if (isZero()) return;
+    for (std::uint32_t i = 0; i + 1 < length; ++i) {
+        words[i] = (words[i] >> 1) | (words[i + 1] << 31);
+    }
+    words[length - 1] >>= 1;
+    normalize();
+}
+
+void Integer::shiftLeft(std::uint64_t bits) {
+    if (isZero()) return;
+    if (bits == 0) {  // the magnitude as it stands
+        negative = 0;
+        return;
+    }
+    const std::uint64_t wordShift = bits / 32;
+    const unsigned bitShift = static_cast<unsigned>(bits % 32);
+    if (wordShift == 0 && (words[length - 1] >> (32 - bitShift)) == 0) {
+        // Nothing leaves the top word: shift in place rather than through a new array.
+        for (std::uint32_t i = length - 1; i > 0; --i) {
+            words[i] = (words[i] << bitShift) | (words[i - 1] >> (32 - bitShift));
+        }
+        words[0] <<= bitShift;
+        negative = 0;
+        return;
+    }
+    Integer shifted;
+    shifted.createSpace(length + wordShift + (bitShift != 0 ? 1 : 0));
+    std::memset(shifted.words, 0, wordShift * sizeof(std::uint32_t));
+    std::uint32_t* target = shifted.words + wordShift;
+    if (bitShift == 0) {
+        std::memcpy(target, words, std::size_t{length} * sizeof(std::uint32_t));
+    } else {
+        target[0] = words[0] << bitShift;
+        for (std::uint32_t i = 1; i < length; ++i) {
+            target[i] = (words[i] << bitShift) | (words[i - 1] >> (32 - bitShift));
+        }
+        target[length] = words[length - 1] >> (32 - bitShift);
+    }
+    shifted.normalize();
+    *this = std::move(shifted);
+}
+
+}  // namespace VELD
