@@ -1,8 +1,8 @@
 // Integer division with remainder (base-2 long division), gcd and power.
-#include <limits>
 #include <utility>
 
 #include "integer/integer.h"
+#include "integer/limits.h"
 
 namespace VELD {
 
@@ -52,25 +52,6 @@ Integer gcd(const Integer& a, const Integer& b) {
         if (y.isZero()) return x;
     }
 }
-
-namespace {
-
-// The most bits an Integer can hold: 32 for each word its length can count.
-constexpr std::uint64_t MOST_BITS = 32ull * std::numeric_limits<std::uint32_t>::max();
-
-// Refuses, before any work, a power whose result could not be held at all. |base| >= 2
-// raised to e has at least highestBit(base) * e + 1 bits, so only sizes that are surely
-// too large are refused.
-void refuseImpossiblePower(const Integer& base, const Integer& exponent) {
-    if (base.highestBit() == 0 || exponent.isNegative() || exponent.isZero()) return;
-    const auto perFactor = static_cast<std::uint64_t>(base.highestBit());
-    if (exponent.getLength() > 2) throw Exception(NOT_ENOUGH_MEMORY);
-    std::uint64_t e = exponent.getWords()[0];
-    if (exponent.getLength() == 2) e |= std::uint64_t{exponent.getWords()[1]} << 32;
-    if (perFactor > (MOST_BITS - 1) / e) throw Exception(NOT_ENOUGH_MEMORY);
-}
-
-}  // namespace
 
 // Square-and-multiply over the exponent's bits from the low end. The square after the
 // exponent's top bit would never be used, so it is not computed.

@@ -1,0 +1,45 @@
+#include "integer/limits.h"
+
+#include <limits>
+
+namespace VELD {
+
+namespace {
+
+// The most bits an Integer can hold: 32 for each word its length field can count.
+constexpr std::uint64_t MOST_BITS = 32ull * std::numeric_limits<std::uint32_t>::max();
+
+// The magnitude of x when it fits 64 bits.
+bool smallMagnitude(const Integer& x, std::uint64_t& value) {
+    if (x.getLength() > 2) return false;
+    value = 0;
+    for (std::uint32_t i = x.getLength(); i-- > 0;)
+        value = (value << 32) | x.getWords()[i];
+    return true;
+}
+
+}  // namespace
+
+// |base| >= 2 raised to e > 0 has at least highestBit(base) * e + 1 bits.
+void refuseImpossiblePower(const Integer& base, const Integer& exponent) {
+    if (base.highestBit() == 0 || exponent.isNegative() || exponent.isZero()) return;
+    const auto perFactor = static_cast<std::uint64_t>(base.highestBit());
+    std::uint64_t e = 0;
+    if (!smallMagnitude(exponent, e) || perFactor > (MOST_BITS - 1) / e) {
+        throw Exception(NOT_ENOUGH_MEMORY);
+    }
+}
+
+// n! >= (n/e)^n > (n/4)^n >= 2^(n * (bits(n) - 3)), so n! has more than n * (bits(n) - 3)
+// bits.
+void refuseImpossibleFactorial(const Integer& n) {
+    const std::int64_t bits = n.highestBit() + 1;
+    if (bits <= 3) return;
+    const auto perFactor = static_cast<std::uint64_t>(bits - 3);
+    std::uint64_t value = 0;
+    if (!smallMagnitude(n, value) || value > (MOST_BITS - 1) / perFactor) {
+        throw Exception(NOT_ENOUGH_MEMORY);
+    }
+}
+
+}  // namespace VELD
