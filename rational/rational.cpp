@@ -15,7 +15,7 @@ constexpr const char* ZERO_DENOMINATOR = "Rational::Rational() - Zero denominato
 
 }  // namespace
 
-Rational::Rational(const Integer& value) : numerator(value), denominator(1) {}
+Rational::Rational(Integer value) : numerator(std::move(value)), denominator(1) {}
 
 Rational::Rational(const Integer& numerator, const Integer& denominator) {
     if (denominator.isZero()) throw Exception(ZERO_DENOMINATOR);

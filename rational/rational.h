@@ -14,7 +14,7 @@ namespace VELD {
 class Rational {
 public:
     // value over 1.
-    explicit Rational(const Integer& value);
+    explicit Rational(Integer value);
     // numerator over denominator, reduced; a zero denominator is refused.
     Rational(const Integer& numerator, const Integer& denominator);
     Rational(Integer&& numerator, Integer&& denominator);

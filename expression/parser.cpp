@@ -1,0 +1,202 @@
+// The parser: one level per pair of parentheses, each level a small state machine over its
+// tokens (literal, group, operator, anything else, and the end: ")" or NUL). A level holds
+// a left operand, an operation and a right operand; faults are raised where they are
+// found, and whatever a failing level holds is released as the fault passes.
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "expression/expression.h"
+
+namespace VELD {
+
+namespace {
+
+constexpr const char* INVALID_EXPRESSION = "Expression::parse() - Invalid expression.";
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// White space is exactly space, tab, line feed and carriage return.
+std::size_t skipWhiteSpace(const char* text) {
+    std::size_t count = 0;
+    while (text[count] == ' ' || text[count] == '\t' || text[count] == '\n' ||
+           text[count] == '\r') {
+        ++count;
+    }
+    return count;
+}
+
+// The operator at the start of text; "choose" must match all six letters, and what follows
+// it is not looked at.
+Operation getOperation(const char* text) {
+    switch (text[0]) {
+        case '+':
+            return Operation::add;
+        case '-':
+            return Operation::subtract;
+        case '*':
+            return Operation::multiply;
+        case '/':
+            return Operation::divide;
+        case '!':
+            return Operation::factorial;
+        case '^':
+            return Operation::power;
+        case 'c':
+            return std::strncmp(text, "choose", 6) == 0 ? Operation::choose : Operation::none;
+        default:
+            return Operation::none;
+    }
+}
+
+std::size_t getOperatorLength(const char* text) {
+    return std::strncmp(text, "choose", 6) == 0 ? 6 : 1;
+}
+
+// An operator is accepted only right after the left operand.
+bool checkOrder(Operation operation, bool hasLeft, bool hasRight) {
+    if (operation == Operation::none) return true;
+    const int code = static_cast<int>(operation);
+    if (code < 1 || code > 7) return false;
+    return hasLeft && !hasRight;
+}
+
+struct Level {
+    std::unique_ptr<Expression> left;
+    Operation operation = Operation::none;
+    std::unique_ptr<Expression> right;
+
+    // The first operand is the left one, the second the right one, whether or not an
+    // operator came between them; a third is refused.
+    void takeOperand(std::unique_ptr<Expression> operand, const char* tooManyMessage) {
+        if (!left) {
+            left = std::move(operand);
+        } else if (right) {
+            throw Exception(tooManyMessage);
+        } else {
+            right = std::move(operand);
+        }
+    }
+};
+
+// "(": the nested level is parsed first, so a fault inside the group comes before the
+// group's own outcome; then the whole group is stepped over.
+std::size_t readGroup(Level& level, const char* text) {
+    level.takeOperand(Expression::parse(text + 1), "Expression::parse() - Too many parameters.");
+    return Expression::skipExpression(text);
+}
+
+// A run of digits.
+std::size_t readLiteral(Level& level, const char* text) {
+    Integer value(text);
+    std::unique_ptr<Expression> literal(new (std::nothrow) IntegerExpression(std::move(value)));
+    if (!literal)
+        throw Exception("Expression::parse() - Not enough memory for integer expression.");
+    level.takeOperand(std::move(literal), "Expression::parse() - Too manu parameters.");
+    std::size_t length = 0;
+    while (isDigit(text[length]))
+        ++length;
+    return length;
+}
+
+// Any other character: an operator, or a fault.
+std::size_t readOperator(Level& level, const char* text) {
+    if (level.operation != Operation::none) throw Exception(INVALID_EXPRESSION);
+    const Operation operation = getOperation(text);
+    if (operation == Operation::none) throw Exception(INVALID_EXPRESSION);
+    level.operation = operation;
+    const std::size_t length = getOperatorLength(text);
+    if (!checkOrder(operation, level.left != nullptr, level.right != nullptr)) {
+        throw Exception("Expression::parse() - Bad operator/parameter order.");
+    }
+    return length;
+}
+
+template <typename Node, typename... Operands>
+std::unique_ptr<Expression> allocateNode(Operands&... operands) {
+    Node* node = new (std::nothrow) Node(std::move(operands)...);
+    if (node == nullptr)
+        throw Exception("Expression::buildExpression() - Not enough memory for expression.");
+    return std::unique_ptr<Expression>(node);
+}
+
+}  // namespace
+
+std::unique_ptr<Expression> Expression::parse(const char* text) {
+    Level level;
+    std::size_t position = skipWhiteSpace(text);
+    while (text[position] != ')' && text[position] != '\0') {
+        const char* token = text + position;
+        if (*token == '(') {
+            position += readGroup(level, token);
+        } else if (isDigit(*token)) {
+            position += readLiteral(level, token);
+        } else {
+            position += readOperator(level, token);
+        }
+        position += skipWhiteSpace(text + position);
+    }
+    // A lone operand, parenthesised or not, is the level's result as it stands.
+    if (level.operation == Operation::none && level.left && !level.right)
+        return std::move(level.left);
+    return buildExpression(level.operation, std::move(level.left), std::move(level.right));
+}
+
+std::size_t Expression::skipExpression(const char* text) {
+    std::size_t opened = 0;
+    std::size_t closed = 0;
+    for (std::size_t walked = 0;; ++walked) {
+        if (text[walked] == '(') {
+            ++opened;
+        } else if (text[walked] == ')') {
+            ++closed;
+        } else if (text[walked] == '\0') {
+            throw Exception(
+                "Expression::skipExpression() - Premature termination of expression string.");
+        }
+        if (opened == closed && opened != 0) return walked + 1;
+    }
+}
+
+std::unique_ptr<Expression> Expression::buildExpression(Operation operation,
+                                                        std::unique_ptr<Expression> left,
+                                                        std::unique_ptr<Expression> right) {
+    const char* missing = "Expression::buildExpression() - Missing parameter(s).";
+    switch (operation) {
+        case Operation::factorial:
+            if (!left) throw Exception(missing);
+            if (right) {
+                throw Exception(
+                    "Expression::buildExpression() - Too many paramters to factorial function.");
+            }
+            return allocateNode<FactorialExpression>(left);
+        case Operation::add:
+        case Operation::subtract:
+        case Operation::multiply:
+        case Operation::divide:
+        case Operation::choose:
+        case Operation::power:
+            if (!left || !right) throw Exception(missing);
+            break;
+        default:
+            throw Exception("Expression::buildExpression() - No vaild operation.");
+    }
+    switch (operation) {
+        case Operation::add:
+            return allocateNode<AddExpression>(left, right);
+        case Operation::subtract:
+            return allocateNode<SubtractExpression>(left, right);
+        case Operation::multiply:
+            return allocateNode<MultiplyExpression>(left, right);
+        case Operation::divide:
+            return allocateNode<DivideExpression>(left, right);
+        case Operation::choose:
+            return allocateNode<ChooseExpression>(left, right);
+        default:
+            return allocateNode<PowerExpression>(left, right);
+    }
+}
+
+}  // namespace VELD
