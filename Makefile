@@ -5,7 +5,7 @@ BENCH_DIR    ?= build-bench
 PREFIX       ?= /usr/local
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test sanitize bench run clean
+.PHONY: all build test sanitize bench run install clean
 
 all: build
 
@@ -29,7 +29,10 @@ bench:
 	$(BENCH_DIR)/bench/exactcalc_bench
 
 run: build
-	@echo "The calculator is not built yet: its console comes with a later change."
+	@$(BUILD)/exactcalc
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR)

@@ -1,0 +1,106 @@
+// The console dialogue: prompt, read one line, answer it, and go on.
+#include "console/console.h"
+
+#include <cstring>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string_view>
+
+#include "expression/expression.h"
+
+#ifndef EXACTCALC_VERSION
+#define EXACTCALC_VERSION "unknown"
+#endif
+
+namespace VELD {
+
+namespace {
+
+char textBuffer[OUTPUT_BUFFER_SIZE];
+
+constexpr const char* USAGE =
+    "Usage: exactcalc [--help | --version]\n"
+    "\n"
+    "An exact calculator: reads one expression a line from standard input and answers\n"
+    "with its exact value, a whole number or a fraction in lowest terms.\n"
+    "\n"
+    "  numbers     whole numbers of any size, written without a sign: 0, 42, 007\n"
+    "  operators   a + b   a - b   a * b   a / b   a ^ b   n choose k   n !\n"
+    "  grouping    one operator per level of parentheses: (1 + 2) * 3, not 1 + 2 * 3\n"
+    "\n"
+    "Only the first 80 characters of a line are read. A line that begins with q or Q\n"
+    "ends the program, as does the end of input.\n";
+
+// Reads the next line into buffer: its first LINE_LIMIT characters, NUL-terminated; the
+// rest of the line and its line end are discarded, and nothing beyond them is read.
+// Returns false at the end of input when no character was left.
+bool readLine(std::istream& in, char* buffer, std::size_t& length) {
+    length = 0;
+    bool readAny = false;
+    for (int c = in.get(); c != std::char_traits<char>::eof() && c != '\n'; c = in.get()) {
+        readAny = true;
+        if (length < LINE_LIMIT) buffer[length++] = static_cast<char>(c);
+    }
+    buffer[length] = '\0';
+    return readAny || in.good();
+}
+
+}  // namespace
+
+void answerLine(char* buffer, std::ostream& out) {
+    std::unique_ptr<Expression> root;
+    try {
+        root = Expression::parse(buffer);
+        if (root->print(buffer, OUTPUT_BUFFER_SIZE) != 0) {
+            out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
+        }
+        out << buffer;
+        std::int32_t shortfall = 0;
+        {
+            // The value is released as soon as its text is in the buffer.
+            const Rational value = root->evaluate();
+            shortfall = value.print(buffer, OUTPUT_BUFFER_SIZE);
+        }
+        if (shortfall != 0) out << "\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n";
+        out << " = " << buffer << '\n';
+        root.reset();
+    } catch (const Exception& fault) {
+        root.reset();
+        out << fault.getMessage() << '\n';
+    }
+}
+
+ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
+    for (;;) {
+        out << "Exp: " << std::flush;
+        std::size_t length = 0;
+        if (!readLine(in, textBuffer, length)) return ConsoleEnd::endOfInput;
+        if (length == 0) continue;
+        if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
+        answerLine(textBuffer, out);
+    }
+}
+
+int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
+               std::ostream& err, bool inputIsTerminal) {
+    if (argc > 1) {
+        const std::string_view argument = argv[1];
+        if (argc == 2 && argument == "--help") {
+            out << USAGE;
+            return 0;
+        }
+        if (argc == 2 && argument == "--version") {
+            out << "exactcalc " EXACTCALC_VERSION "\n";
+            return 0;
+        }
+        err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
+        return 2;
+    }
+    // At the end of input on a terminal, finish the prompt's line for the shell.
+    if (runConsole(in, out) == ConsoleEnd::endOfInput && inputIsTerminal) out << '\n';
+    out << std::flush;
+    return 0;
+}
+
+}  // namespace VELD

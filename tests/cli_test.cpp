@@ -1,0 +1,84 @@
+// The built calculator run through pipes, as a shell script or a user would run it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "child_process.h"
+
+namespace VELD {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
+}
+
+TEST(Executable, AnswersEveryLineOfAScript) {
+    ChildProcess calculator;
+    std::string script, expected;
+    for (int k = 1; k <= 300; ++k) {
+        const std::string line = k % 3 == 0   ? std::to_string(k) + " choose 2"
+                                 : k % 3 == 1 ? std::to_string(k) + " / " + std::to_string(k + 1)
+                                              : std::to_string(k) + " / 0";
+        script += line + "\n";
+    }
+    calculator.write(script);
+    calculator.closeInput();
+    const std::string output = calculator.readAll(60s);
+    EXPECT_EQ(calculator.wait(), 0);
+    EXPECT_EQ(count(output, "Exp: "), 301u);
+    EXPECT_EQ(count(output, "\n"), 300u);
+    EXPECT_NE(output.find("Exp: (300 choose 2) = 44850\n"), std::string::npos);
+    EXPECT_NE(output.find("Exp: (298 / 299) = 298 / 299\n"), std::string::npos);
+    EXPECT_NE(output.find("Exp: (299 / 0)Rational::Rational() - Zero denominator,\n"),
+              std::string::npos);
+    EXPECT_EQ(output.substr(output.size() - 5), "Exp: ");
+}
+
+TEST(Executable, QuitAndEndOfInput) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"7 * 6\nq\n8 * 8\n", "Exp: (7 * 6) = 42\nExp: "},
+        {"7 * 6\n", "Exp: (7 * 6) = 42\nExp: "},
+        {"7 * 6", "Exp: (7 * 6) = 42\nExp: "},
+        {"", "Exp: "},
+    };
+    for (const auto& [input, output] : rows) {
+        ChildProcess calculator;
+        calculator.write(input);
+        calculator.closeInput();
+        EXPECT_EQ(calculator.readAll(30s), output) << input;
+        EXPECT_EQ(calculator.wait(), 0) << input;
+    }
+}
+
+TEST(Executable, Arguments) {
+    const struct {
+        const char* argument;
+        int status;
+        const char* output;
+        const char* errors;
+    } rows[] = {
+        {"--help", 0, "Usage: exactcalc", ""},
+        {"--version", 0, "exactcalc 1.", ""},
+        {"--verbose", 2, "", "exactcalc: unexpected argument '--verbose' (try --help)\n"},
+    };
+    for (const auto& row : rows) {
+        ChildProcess calculator({row.argument});
+        calculator.closeInput();
+        const std::string output = calculator.readAll(30s);
+        EXPECT_EQ(calculator.wait(), row.status) << row.argument;
+        EXPECT_EQ(output.rfind(row.output, 0), 0u) << row.argument << ": " << output;
+        if (*row.output == '\0') {
+            EXPECT_EQ(output, "") << row.argument;
+        }
+        EXPECT_EQ(calculator.errors(), row.errors) << row.argument;
+    }
+}
+
+}  // namespace
+}  // namespace VELD

@@ -1,0 +1,113 @@
+// Whole dialogues through the console loop, in process: input text to exact output text.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+
+namespace VELD {
+namespace {
+
+std::string dialogue(const std::string& input, ConsoleEnd expectedEnd = ConsoleEnd::endOfInput) {
+    std::istringstream in(input);
+    std::ostringstream out;
+    EXPECT_EQ(runConsole(in, out), expectedEnd) << input;
+    return out.str();
+}
+
+TEST(Console, Dialogues) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"1 + 2\n", "Exp: (1 + 2) = 3\nExp: "},
+        {"1 / 2\n", "Exp: (1 / 2) = 1 / 2\nExp: "},
+        {"2 - 5\n", "Exp: (2 - 5) = -3\nExp: "},
+        {"(7)\n", "Exp: 7 = 7\nExp: "},
+        {" q\n", "Exp: Expression::parse() - Invalid expression.\nExp: "},
+        {"1 + 2 + 3\n", "Exp: Expression::parse() - Invalid expression.\nExp: "},
+        {"2 ^ (1 / 2)\n",
+         "Exp: (2 ^ (1 / 2))Rational::operator Integer() - Denominator is not 1.\nExp: "},
+        // Every line of a script is answered; the last needs no line end.
+        {"1 + 2\n3 * 4\n5 !", "Exp: (1 + 2) = 3\nExp: (3 * 4) = 12\nExp: (5!) = 120\nExp: "},
+        // Empty lines are skipped; a line of white space is parsed as it stands.
+        {"\n\n4 / 6\n", "Exp: Exp: Exp: (4 / 6) = 2 / 3\nExp: "},
+        {" \t\n", "Exp: Expression::buildExpression() - No vaild operation.\nExp: "},
+        {"1 + 2\r\n", "Exp: (1 + 2) = 3\nExp: "},
+        // Only the first 80 characters count; the rest of the line is dropped.
+        {"(1 + 2)" + std::string(73, ' ') + std::string(20, 'x') + "\n2 * 3\n",
+         "Exp: (1 + 2) = 3\nExp: (2 * 3) = 6\nExp: "},
+        {std::string(79, ' ') + "12\n", "Exp: 1 = 1\nExp: "},
+        {"", "Exp: "},
+    };
+    for (const auto& [input, output] : rows)
+        EXPECT_EQ(dialogue(input), output) << input;
+}
+
+TEST(Console, QuitRule) {
+    for (const char* line : {"q\n1 + 2\n", "Q\n", "quit\n", "Quit\n", "q + 1\n", "q"}) {
+        EXPECT_EQ(dialogue(line, ConsoleEnd::quit), "Exp: ") << line;
+    }
+    EXPECT_EQ(dialogue("1 + 1\nquit\n3 + 3\n", ConsoleEnd::quit), "Exp: (1 + 1) = 2\nExp: ");
+}
+
+TEST(Console, ValueTooLongForTheBuffer) {
+    EXPECT_EQ(dialogue("2 ^ 30000\n"),
+              "Exp: (2 ^ 30000)\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n"
+              " = Printing overflow!\nExp: ");
+    // 2^27209 has 8,191 digits and fits exactly; one doubling more does not.
+    const std::string fits = dialogue("2 ^ 27209\n");
+    EXPECT_EQ(fits.find("NOT ENOUGH"), std::string::npos);
+    EXPECT_EQ(fits.size(), std::string("Exp: (2 ^ 27209) = \nExp: ").size() + 8191);
+    EXPECT_NE(dialogue("2 ^ 27210\n").find("RESULT IN OUTPUT BUFFER!\n = Printing overflow!"),
+              std::string::npos);
+}
+
+// A line no console read can hold, handed to answerLine directly: its printed form
+// outgrows the buffer.
+TEST(Console, ExpressionTooLongForTheBuffer) {
+    std::string line = "1+1";
+    while (line.size() * 2 + 5 < OUTPUT_BUFFER_SIZE)
+        line = "(" + line + ")+(" + line + ")";
+    std::vector<char> buffer(OUTPUT_BUFFER_SIZE);
+    line.copy(buffer.data(), line.size());
+    std::ostringstream out;
+    answerLine(buffer.data(), out);
+    const std::string text = out.str();
+    EXPECT_EQ(text.rfind("NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n((((", 0), 0u);
+    EXPECT_EQ(text.substr(text.size() - 8), " = 2048\n");
+}
+
+TEST(Console, Arguments) {
+    struct Row {
+        std::vector<const char*> argv;
+        int status;
+        const char* outStart;
+        const char* errStart;
+    } rows[] = {
+        {{"exactcalc", "--help"}, 0, "Usage: exactcalc", ""},
+        {{"exactcalc", "--version"}, 0, "exactcalc ", ""},
+        {{"exactcalc", "-x"}, 2, "", "exactcalc: unexpected argument '-x'"},
+        {{"exactcalc", "--help", "more"}, 2, "", "exactcalc: unexpected argument '--help'"},
+    };
+    for (const Row& row : rows) {
+        std::istringstream in("1 + 2\n");
+        std::ostringstream out, err;
+        EXPECT_EQ(
+            runProgram(static_cast<int>(row.argv.size()), row.argv.data(), in, out, err, false),
+            row.status);
+        EXPECT_EQ(out.str().rfind(row.outStart, 0), 0u) << out.str();
+        EXPECT_EQ(err.str().rfind(row.errStart, 0), 0u) << err.str();
+        EXPECT_EQ(err.str().find('\n'),
+                  err.str().empty() ? std::string::npos : err.str().size() - 1);
+    }
+    const char* noArguments[] = {"exactcalc"};
+    for (const bool terminal : {false, true}) {
+        std::istringstream in("1 + 2");
+        std::ostringstream out, err;
+        EXPECT_EQ(runProgram(1, noArguments, in, out, err, terminal), 0);
+        EXPECT_EQ(out.str(), terminal ? "Exp: (1 + 2) = 3\nExp: \n" : "Exp: (1 + 2) = 3\nExp: ");
+    }
+}
+
+}  // namespace
+}  // namespace VELD
