@@ -1,6 +1,7 @@
 // The console dialogue: prompt, read one line, answer it, and go on.
 #include "console/console.h"
 
+#include <csignal>
 #include <cstring>
 #include <istream>
 #include <memory>
@@ -19,6 +20,28 @@ namespace {
 
 char textBuffer[OUTPUT_BUFFER_SIZE];
 
+extern "C" void requestInterrupt(int) {
+    interruptRequested = 1;
+}
+
+// While a line is being answered, SIGINT abandons the work through the flag that every
+// allocation tests, instead of ending the program; before and after, it keeps its usual
+// effect. The flag is cleared first, so a signal that arrived after earlier work ended
+// never fires here.
+class InterruptScope {
+public:
+    InterruptScope() {
+        interruptRequested = 0;
+        previous = std::signal(SIGINT, requestInterrupt);
+    }
+    ~InterruptScope() { std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous); }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    void (*previous)(int);
+};
+
 constexpr const char* USAGE =
     "Usage: exactcalc [--help | --version]\n"
     "\n"
@@ -30,7 +53,8 @@ constexpr const char* USAGE =
     "  grouping    one operator per level of parentheses: (1 + 2) * 3, not 1 + 2 * 3\n"
     "\n"
     "Only the first 80 characters of a line are read. A line that begins with q or Q\n"
-    "ends the program, as does the end of input.\n";
+    "ends the program, as does the end of input. Ctrl-C abandons a long computation\n"
+    "and returns to the prompt; at the prompt it ends the program.\n";
 
 // Reads the next line into buffer: its first LINE_LIMIT characters, NUL-terminated; the
 // rest of the line and its line end are discarded, and nothing beyond them is read.
@@ -55,7 +79,8 @@ void answerLine(char* buffer, std::ostream& out) {
         if (root->print(buffer, OUTPUT_BUFFER_SIZE) != 0) {
             out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
         }
-        out << buffer;
+        // Shown before evaluation starts, which may take long.
+        out << buffer << std::flush;
         std::int32_t shortfall = 0;
         {
             // The value is released as soon as its text is in the buffer.
@@ -78,6 +103,7 @@ ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
         if (!readLine(in, textBuffer, length)) return ConsoleEnd::endOfInput;
         if (length == 0) continue;
         if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
+        const InterruptScope interruptible;
         answerLine(textBuffer, out);
     }
 }

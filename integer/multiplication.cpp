@@ -75,9 +75,13 @@ Integer Integer::operator*(const Integer& other) const {
         thisMultiplies = false;
     } else if (!isZero()) {
         ClearBitCursor mine(*this), theirs(other);
+        // Huge operands make a long walk that obtains no storage, so it tests for an
+        // interrupt now and then.
+        std::uint32_t passes = 0;
         do {
             mine.move();
             theirs.move();
+            if (++passes % 65536 == 0) checkInterrupt();
         } while (!theirs.isExhausted() && !mine.isExhausted());
         thisMultiplies = mine.isExhausted();
     }

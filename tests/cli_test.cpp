@@ -1,7 +1,10 @@
 // The built calculator run through pipes, as a shell script or a user would run it.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "child_process.h"
 
@@ -78,6 +81,36 @@ TEST(Executable, Arguments) {
         }
         EXPECT_EQ(calculator.errors(), row.errors) << row.argument;
     }
+}
+
+// How long the calculator may take to answer after a signal: a second, more under a
+// launcher such as valgrind.
+std::chrono::milliseconds signalLatency() {
+    return std::getenv("EXACTCALC_LAUNCHER") ? 60s : 1s;
+}
+
+TEST(Executable, InterruptAbandonsOnlyTheLongComputation) {
+    ChildProcess calculator;
+    calculator.write("(20000 !) choose 3\n1 + 2\n");
+    calculator.readUntil("Exp: ((20000!) choose 3)", 30s);
+    std::this_thread::sleep_for(1s);
+    calculator.signal(SIGINT);
+    const std::string output = calculator.readUntil("(1 + 2) = 3\nExp: ", signalLatency());
+    EXPECT_EQ(output,
+              "Exp: ((20000!) choose 3)Integer::createSpace() - Computation interrupted.\n"
+              "Exp: (1 + 2) = 3\nExp: ");
+    calculator.closeInput();
+    calculator.readAll(30s);
+    EXPECT_EQ(calculator.wait(), 0);  // no leak either, under the sanitizers
+}
+
+TEST(Executable, InterruptAtThePromptEndsTheProgram) {
+    ChildProcess calculator;
+    calculator.write("6 * 7\n");
+    calculator.readUntil("(6 * 7) = 42\nExp: ", 30s);
+    calculator.signal(SIGINT);
+    calculator.readAll(signalLatency());
+    EXPECT_EQ(calculator.wait(), 128 + SIGINT);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "integer/integer.h"
 
 namespace VELD {
 namespace {
@@ -41,6 +42,26 @@ TEST(Console, Dialogues) {
     };
     for (const auto& [input, output] : rows)
         EXPECT_EQ(dialogue(input), output) << input;
+}
+
+// Powers and factorials that no number could hold are refused at once.
+TEST(Console, ImpossibleSizesAreRefused) {
+    for (const char* line :
+         {"2 ^ (2 ^ 40)", "(2 ^ 40) !", "(1 / 3) ^ (2 ^ 40)", "2 ^ (0 - (2 ^ 40))",
+          "(0 - 3) ^ (2 ^ 64)", "(2 ^ 64) choose (2 ^ 63)"}) {
+        const std::string output = dialogue(std::string(line) + "\n");
+        EXPECT_NE(
+            output.find(")Integer::createSpace() - Not enough memory for new numbers.\nExp: "),
+            std::string::npos)
+            << line << ": " << output;
+    }
+}
+
+// A request left over from earlier work never abandons the next line.
+TEST(Console, StaleInterruptRequestIsCleared) {
+    interruptRequested = 1;
+    EXPECT_EQ(dialogue("1 + 2\n"), "Exp: (1 + 2) = 3\nExp: ");
+    EXPECT_EQ(interruptRequested, 0);
 }
 
 TEST(Console, QuitRule) {

@@ -6,6 +6,7 @@
 
 #include "gmp_support.h"
 #include "integer/integer.h"
+#include "integer/limits.h"
 
 namespace VELD {
 namespace {
@@ -118,6 +119,38 @@ TEST(IntegerShifts, AbsurdSizesAreRefusedNotWrapped) {
     for (const char* exponent : {"137438953472", "18446744073709551616"}) {
         EXPECT_THROW(two.power(Integer(exponent)), Exception) << exponent;
     }
+}
+
+// Only results surely beyond 32 * (2^32 - 1) bits are refused, so sizes up to the limit
+// are still computed.
+TEST(IntegerLimits, RefusalsStopAtTheLimit) {
+    const mpz_class mostBits = mpz_class(32) * 4294967295u;
+    auto refused = [](auto refusal) {
+        try {
+            refusal();
+        } catch (const Exception& e) {
+            return std::string(e.getMessage()) == NOT_ENOUGH_MEMORY;
+        }
+        return false;
+    };
+    // 2^e has e + 1 bits, 4^e has 2e + 1; 3^e might still fit where 2^e does.
+    EXPECT_FALSE(refused([&] { refuseImpossiblePower(Integer(2), fromMpz(mostBits - 1)); }));
+    EXPECT_TRUE(refused([&] { refuseImpossiblePower(Integer(2), fromMpz(mostBits)); }));
+    EXPECT_TRUE(refused([&] { refuseImpossiblePower(Integer(-4), fromMpz(mostBits / 2)); }));
+    EXPECT_FALSE(refused([&] { refuseImpossiblePower(Integer(-4), fromMpz(mostBits / 2 - 1)); }));
+    EXPECT_FALSE(refused([&] { refuseImpossiblePower(Integer(3), fromMpz(mostBits / 2)); }));
+    for (const char* base : {"0", "1", "-1"}) {
+        EXPECT_FALSE(refused([&] { refuseImpossiblePower(Integer(base), fromMpz(power2(200))); }))
+            << base;
+    }
+    EXPECT_FALSE(refused([&] { refuseImpossiblePower(Integer(7), Integer(-5)); }));
+    // n! has more than n * (bits(n) - 3) bits: 2^32! fits, 2^33! does not.
+    EXPECT_FALSE(refused([&] { refuseImpossibleFactorial(fromMpz(power2(32))); }));
+    EXPECT_TRUE(refused([&] { refuseImpossibleFactorial(fromMpz(power2(33))); }));
+    EXPECT_FALSE(refused([&] { refuseImpossibleFactorial(Integer(100000)); }));
+
+    const Integer large = Integer(2).power(Integer(1000000));
+    EXPECT_EQ(large.highestBit(), 1000000);
 }
 
 TEST(IntegerDivision, Table) {
