@@ -9,35 +9,24 @@ namespace VELD {
 
 namespace {
 
-// Walks the clear bits of one operand's words, 32 per word including the leading zeros of
-// the top word, for the role choice of operator*. It starts just below bit 0.
-class ClearBitCursor {
-public:
-    explicit ClearBitCursor(const Integer& value)
-        : words(value.getWords()), length(value.getLength()), exhausted(length == 0) {}
-
-    bool isExhausted() const { return exhausted; }
-
-    // Advances to the next clear bit, or past the top word.
-    void move() {
-        std::uint64_t position = next;
-        while ((position >> 5) < length) {
-            const std::uint32_t clear = ~words[position >> 5] >> (position & 31);
-            if (clear != 0) {
-                next = position + static_cast<unsigned>(std::countr_zero(clear)) + 1;
-                return;
-            }
-            position = (position | 31) + 1;
+// True when a has no more clear bits than b, counted over whole words (the leading zeros
+// of the top word included). The two counts are built up in lock step, a word at a time,
+// always extending the smaller one, so neither is counted past the other's total.
+bool hasNoMoreClearBits(const Integer& a, const Integer& b) {
+    const std::uint32_t* aWords = a.getWords();
+    const std::uint32_t* bWords = b.getWords();
+    std::uint64_t aClear = 0, bClear = 0;
+    std::uint32_t aSeen = 0, bSeen = 0;
+    for (;;) {
+        if (aClear <= bClear) {
+            if (aSeen == a.getLength()) return true;
+            aClear += 32 - static_cast<unsigned>(std::popcount(aWords[aSeen++]));
+        } else {
+            if (bSeen == b.getLength()) return false;
+            bClear += 32 - static_cast<unsigned>(std::popcount(bWords[bSeen++]));
         }
-        exhausted = true;
     }
-
-private:
-    const std::uint32_t* words;
-    std::uint64_t length;
-    std::uint64_t next = 0;
-    bool exhausted;
-};
+}
 
 }  // namespace
 
@@ -67,24 +56,10 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
 
 // The operand with no more clear bits than the other is the multiplicand, so the one with
 // fewer set bits drives the additions; a tie, or a zero left operand, keeps this one as
-// the multiplicand. The clear bits are walked in lock step, so neither is counted in full.
+// the multiplicand.
 //   signs:  + * + = +,  + * - = -,  - * + = -,  - * - = +,  zero never signed
 Integer Integer::operator*(const Integer& other) const {
-    bool thisMultiplies = true;
-    if (!isZero() && other.isZero()) {
-        thisMultiplies = false;
-    } else if (!isZero()) {
-        ClearBitCursor mine(*this), theirs(other);
-        // Huge operands make a long walk that obtains no storage, so it tests for an
-        // interrupt now and then.
-        std::uint32_t passes = 0;
-        do {
-            mine.move();
-            theirs.move();
-            if (++passes % 65536 == 0) checkInterrupt();
-        } while (!theirs.isExhausted() && !mine.isExhausted());
-        thisMultiplies = mine.isExhausted();
-    }
+    const bool thisMultiplies = isZero() || (!other.isZero() && hasNoMoreClearBits(*this, other));
     Integer product = thisMultiplies ? shiftAndAdd(*this, other) : shiftAndAdd(other, *this);
     product.negative = !product.isZero() && isNegative() != other.isNegative() ? 1 : 0;
     return product;
