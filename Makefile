@@ -2,10 +2,14 @@
 BUILD        ?= build
 SANITIZE_DIR ?= build-sanitize
 BENCH_DIR    ?= build-bench
+FUZZ_DIR     ?= build-fuzz
+VALGRIND_DIR ?= build-valgrind
+VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q
+FUZZ_SECONDS ?= 60
 PREFIX       ?= /usr/local
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test sanitize bench run install clean
+.PHONY: all build test sanitize bench fuzz valgrind soak run install clean
 
 all: build
 
@@ -28,6 +32,23 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	$(BENCH_DIR)/bench/exactcalc_bench
 
+fuzz:
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DEXACTCALC_FUZZ=ON -DEXACTCALC_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	fuzz/run $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The dialogue tests under memcheck; the calculator they start runs under it too.
+valgrind:
+	cmake -S . -B $(VALGRIND_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-gdwarf-4
+	cmake --build $(VALGRIND_DIR) -j $(JOBS) --target exactcalc console_tests
+	EXACTCALC_LAUNCHER="$(VALGRIND)" $(VALGRIND) $(VALGRIND_DIR)/tests/console_tests
+
+# Longer runs: many more oracle lines, and each fuzz target for ten minutes.
+soak: build
+	EXACTCALC_ORACLE_LINES=1000000 $(BUILD)/tests/oracle_tests
+	$(MAKE) fuzz FUZZ_SECONDS=600
+
 run: build
 	@$(BUILD)/exactcalc
 
@@ -35,4 +56,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR)

@@ -2,6 +2,8 @@
 // conversion to a whole number and printing.
 #include "rational/rational.h"
 
+#include "integer/limits.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -67,6 +69,9 @@ Rational Rational::operator/(const Rational& other) const {
 Rational Rational::power(const Integer& exponent) const {
     const bool reciprocal = exponent.isNegative();
     const Integer magnitude = exponent.abs();
+    // When either part's power could not be held, the value is refused before any work.
+    refuseImpossiblePower(numerator, magnitude);
+    refuseImpossiblePower(denominator, magnitude);
     Integer newDenominator = (reciprocal ? numerator : denominator).power(magnitude);
     Integer newNumerator = (reciprocal ? denominator : numerator).power(magnitude);
     return Rational(std::move(newNumerator), std::move(newDenominator));

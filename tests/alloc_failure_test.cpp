@@ -4,9 +4,14 @@
 
 #include <cstring>
 #include <functional>
+#include <iostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "alloc_injection.h"
+#include "console/console.h"
+#include "expression/expression.h"
 #include "integer/integer.h"
 
 namespace VELD {
@@ -72,6 +77,98 @@ TEST(AllocationFailure, OperandWithMoreClearBitsDrives) {
     armAllocationFailure(1);
     zero.shiftLeft(1000);  // a zero allocates nothing
     EXPECT_EQ(disarmAllocationFailure(), 0u);
+}
+
+// An output stream over a fixed array, so that writing the dialogue allocates nothing.
+class FixedOutput : public std::streambuf {
+public:
+    FixedOutput() { setp(storage, storage + sizeof storage); }
+    std::string text() const { return std::string(pbase(), pptr()); }
+
+private:
+    char storage[1 << 16];
+};
+
+// The answers of a dialogue, one per prompt.
+std::vector<std::string> answers(const std::string& output) {
+    std::vector<std::string> parts;
+    for (std::size_t at = output.find("Exp: "); at != std::string::npos;) {
+        const std::size_t next = output.find("Exp: ", at + 5);
+        parts.push_back(
+            output.substr(at + 5, next == std::string::npos ? std::string::npos : next - at - 5));
+        at = next;
+    }
+    return parts;
+}
+
+std::string dialogue(const std::string& input, std::uint64_t failAt, std::uint64_t* allocations) {
+    std::istringstream in(input);
+    FixedOutput buffer;
+    std::ostream out(&buffer);
+    const std::int64_t before = liveAllocations();
+    armAllocationFailure(failAt);
+    runConsole(in, out);
+    const std::uint64_t made = disarmAllocationFailure();
+    EXPECT_EQ(liveAllocations(), before) << "leak when failing allocation " << failAt;
+    if (allocations != nullptr) *allocations = made;
+    return buffer.text();
+}
+
+// A dialogue touching every operator, with each of its allocations failed in turn: the
+// failing line reports running out of memory (behind its echo once that is written), and
+// every other line is answered as usual.
+TEST(AllocationFailure, EveryAllocationOfADialogue) {
+    const std::vector<std::string> script = {
+        "(1 + 2) * 3",  "100 - 7",     "22 / 7",
+        "(2 ^ 70) / 3", "10 !",        "20 choose 7",
+        "1 / 0",        "(3 !) !",     "18446744073709551616 - 1",
+        "007",          "2 ^ (1 / 2)", "(1 / 2) ^ (0 - 3)"};
+    std::string input;
+    std::vector<std::uint64_t> lastAllocationOf;  // running count after each line
+    std::vector<std::string> expected, echoes;
+    std::uint64_t total = 0;
+    for (const std::string& line : script) {
+        char echo[256];
+        ASSERT_EQ(Expression::parse(line.c_str())->print(echo, sizeof echo), 0);
+        echoes.push_back(echo);
+        std::uint64_t count = 0;
+        expected.push_back(answers(dialogue(line + "\n", 0, &count)).front());
+        lastAllocationOf.push_back(total += count);
+        input += line + "\n";
+    }
+    expected.push_back("");
+    ASSERT_EQ(answers(dialogue(input, 0, nullptr)), expected);
+
+    const std::string outOfMemory[] = {
+        NOT_ENOUGH_MEMORY, "Expression::parse() - Not enough memory for integer expression.",
+        "Expression::buildExpression() - Not enough memory for expression."};
+    std::uint64_t seen[std::size(outOfMemory)] = {};
+    for (std::uint64_t n = 1; n <= total; ++n) {
+        const std::vector<std::string> got = answers(dialogue(input, n, nullptr));
+        ASSERT_EQ(got.size(), expected.size()) << "failing allocation " << n;
+        std::size_t failing = 0;
+        while (lastAllocationOf[failing] < n)
+            ++failing;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            if (i != failing) {
+                ASSERT_EQ(got[i], expected[i]) << "line " << i << ", failing allocation " << n;
+                continue;
+            }
+            // Before the echo any of the three messages; behind it, only the storage one.
+            bool matched = got[i] == echoes[i] + NOT_ENOUGH_MEMORY + "\n";
+            for (std::size_t k = 0; k < std::size(outOfMemory); ++k) {
+                if (got[i] == outOfMemory[k] + "\n") {
+                    matched = true;
+                    ++seen[k];
+                }
+            }
+            ASSERT_TRUE(matched) << "failing allocation " << n << " in '" << script[i]
+                                 << "': " << got[i];
+        }
+    }
+    for (std::uint64_t count : seen)
+        EXPECT_GT(count, 0u);
+    std::cout << "[ injected ] " << total << " allocation failures, each survived\n";
 }
 
 }  // namespace

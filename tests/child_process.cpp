@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,7 +22,8 @@ void closeIfOpen(int& fd) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& arguments) {
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
+                           std::uint64_t addressSpaceLimit) {
     std::vector<std::string> command;
     if (const char* launcher = std::getenv("EXACTCALC_LAUNCHER")) {
         std::istringstream words(launcher);
@@ -44,6 +46,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments) {
         for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1], errorsFromChild[0],
                        errorsFromChild[1]}) {
             close(fd);
+        }
+        if (addressSpaceLimit != 0) {
+            const rlimit limit{addressSpaceLimit, addressSpaceLimit};
+            setrlimit(RLIMIT_AS, &limit);
         }
         std::vector<char*> argv;
         for (std::string& word : command)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,9 @@ namespace VELD::testing {
 
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string>& arguments = {});
+    // A non-zero addressSpaceLimit (bytes) is set as the child's RLIMIT_AS.
+    explicit ChildProcess(const std::vector<std::string>& arguments = {},
+                          std::uint64_t addressSpaceLimit = 0);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -104,6 +104,21 @@ TEST(Executable, InterruptAbandonsOnlyTheLongComputation) {
     EXPECT_EQ(calculator.wait(), 0);  // no leak either, under the sanitizers
 }
 
+// Running out of real memory is one more fault: the next line is answered as usual.
+TEST(Executable, SurvivesAnAddressSpaceLimit) {
+#ifdef EXACTCALC_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+#endif
+    if (std::getenv("EXACTCALC_LAUNCHER") != nullptr) GTEST_SKIP() << "not under a launcher";
+    ChildProcess calculator({}, std::uint64_t{1} << 30);
+    calculator.write("2 ^ 4294967296\n1 + 2\n");
+    calculator.closeInput();
+    EXPECT_EQ(calculator.readAll(120s),
+              "Exp: (2 ^ 4294967296)Integer::createSpace() - Not enough memory for new numbers.\n"
+              "Exp: (1 + 2) = 3\nExp: ");
+    EXPECT_EQ(calculator.wait(), 0);
+}
+
 TEST(Executable, InterruptAtThePromptEndsTheProgram) {
     ChildProcess calculator;
     calculator.write("6 * 7\n");

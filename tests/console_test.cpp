@@ -48,7 +48,8 @@ TEST(Console, Dialogues) {
 TEST(Console, ImpossibleSizesAreRefused) {
     for (const char* line :
          {"2 ^ (2 ^ 40)", "(2 ^ 40) !", "(1 / 3) ^ (2 ^ 40)", "2 ^ (0 - (2 ^ 40))",
-          "(0 - 3) ^ (2 ^ 64)", "(2 ^ 64) choose (2 ^ 63)"}) {
+          "(0 - 3) ^ (2 ^ 64)", "(2 ^ 64) choose (2 ^ 63)", "(1099511627776 / 3) ^ 6227020800",
+          "(3 / 1099511627776) ^ 6227020800"}) {
         const std::string output = dialogue(std::string(line) + "\n");
         EXPECT_NE(
             output.find(")Integer::createSpace() - Not enough memory for new numbers.\nExp: "),
