@@ -9,13 +9,18 @@ FUZZ_SECONDS ?= 60
 PREFIX       ?= /usr/local
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test sanitize bench fuzz valgrind soak run install clean
+.PHONY: all build calculator test sanitize bench fuzz valgrind soak run install clean
 
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The calculator alone: needs no test libraries.
+calculator:
+	@cmake --log-level=WARNING -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target exactcalc >/dev/null
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -49,10 +54,10 @@ soak: build
 	EXACTCALC_ORACLE_LINES=1000000 $(BUILD)/tests/oracle_tests
 	$(MAKE) fuzz FUZZ_SECONDS=600
 
-run: build
+run: calculator
 	@$(BUILD)/exactcalc
 
-install: build
+install: calculator
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:

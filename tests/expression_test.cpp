@@ -7,23 +7,12 @@
 #include <vector>
 
 #include "expression/expression.h"
+#include "messages.h"
 
 namespace VELD {
 namespace {
 
-const std::string INVALID = "Expression::parse() - Invalid expression.";
-const std::string BAD_ORDER = "Expression::parse() - Bad operator/parameter order.";
-const std::string TOO_MANU = "Expression::parse() - Too manu parameters.";
-const std::string TOO_MANY = "Expression::parse() - Too many parameters.";
-const std::string NO_OPERATION = "Expression::buildExpression() - No vaild operation.";
-const std::string MISSING = "Expression::buildExpression() - Missing parameter(s).";
-const std::string FACTORIAL_EXTRA =
-    "Expression::buildExpression() - Too many paramters to factorial function.";
-const std::string PREMATURE =
-    "Expression::skipExpression() - Premature termination of expression string.";
-const std::string ZERO_DENOMINATOR = "Rational::Rational() - Zero denominator,";
-const std::string NOT_WHOLE = "Rational::operator Integer() - Denominator is not 1.";
-const std::string N_LESS_THAN_K = "Integer::choose() - 'n' is less than 'k' in 'n choose k'.";
+using namespace testing;
 
 std::string printedTree(const Expression& tree) {
     std::vector<char> buffer(8192);

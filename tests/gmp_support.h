@@ -36,8 +36,15 @@ inline bool isNormal(const Integer& x) {
            (x.getNegativeFlag() == 0 || x.getNegativeFlag() == 1);
 }
 
-inline std::string text(const mpz_class& x) {
-    return x.get_str();
+// A decimal numeral of any length.
+inline mpz_class big(const char* text) {
+    return mpz_class(text, 10);
+}
+
+inline mpz_class power2(unsigned long k) {
+    mpz_class x;
+    mpz_ui_pow_ui(x.get_mpz_t(), 2, k);
+    return x;
 }
 
 // Operands that stress carries and borrows: runs of all-ones and all-zero words, single

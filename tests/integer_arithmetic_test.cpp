@@ -11,18 +11,11 @@
 namespace VELD {
 namespace {
 
+using testing::big;
 using testing::fromMpz;
 using testing::isNormal;
+using testing::power2;
 using testing::toMpz;
-
-mpz_class big(const char* text) {
-    return mpz_class(text);
-}
-mpz_class power2(unsigned long k) {
-    mpz_class x;
-    mpz_ui_pow_ui(x.get_mpz_t(), 2, k);
-    return x;
-}
 
 // Checks a * b in both orders against GMP, and the in-place form.
 void expectProduct(const mpz_class& a, const mpz_class& b, const std::string& label) {

@@ -12,13 +12,11 @@
 namespace VELD {
 namespace {
 
+using testing::big;
 using testing::fromMpz;
 using testing::isNormal;
 using testing::toMpz;
 
-mpz_class big(const char* text) {
-    return mpz_class(text);
-}
 Integer integer(const char* text) {
     return fromMpz(big(text));
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gmp_support.h"
+#include "messages.h"
 #include "rational/rational.h"
 
 namespace VELD {
@@ -41,8 +42,8 @@ std::string messageOf(Work work) {
     return "";
 }
 
-const std::string ZERO_DENOMINATOR = "Rational::Rational() - Zero denominator,";
-const std::string NOT_WHOLE = "Rational::operator Integer() - Denominator is not 1.";
+using testing::NOT_WHOLE;
+using testing::ZERO_DENOMINATOR;
 
 TEST(Rational, StoredFormsPrintAndConvert) {
     struct Row {
@@ -150,16 +151,13 @@ TEST(Combinatorics, Tables) {
 // The refusals that replace wrong values: a negative factorial or k, and the order of the
 // two choose messages (n < k first).
 TEST(Combinatorics, Refusals) {
-    const std::string lessThan = "Integer::choose() - 'n' is less than 'k' in 'n choose k'.";
-    const std::string negativeK = "Integer::choose() - 'k' is negative in 'n choose k'.";
-    const std::string negativeFactorial = "Integer::factorial() - Factorial of a negative number.";
-    EXPECT_EQ(messageOf([] { Integer(3).choose(Integer(5)); }), lessThan);
-    EXPECT_EQ(messageOf([] { Integer(-5).choose(Integer(-2)); }), lessThan);
-    EXPECT_EQ(messageOf([] { Integer(5).choose(Integer(-2)); }), negativeK);
-    EXPECT_EQ(messageOf([] { Integer(3).choose(Integer(-5)); }), negativeK);
-    EXPECT_EQ(messageOf([] { Integer(-2).choose(Integer(-5)); }), negativeK);
-    EXPECT_EQ(messageOf([] { Integer(-5).factorial(); }), negativeFactorial);
-    EXPECT_EQ(messageOf([] { Integer(-1).factorial(); }), negativeFactorial);
+    EXPECT_EQ(messageOf([] { Integer(3).choose(Integer(5)); }), testing::N_LESS_THAN_K);
+    EXPECT_EQ(messageOf([] { Integer(-5).choose(Integer(-2)); }), testing::N_LESS_THAN_K);
+    EXPECT_EQ(messageOf([] { Integer(5).choose(Integer(-2)); }), testing::K_NEGATIVE);
+    EXPECT_EQ(messageOf([] { Integer(3).choose(Integer(-5)); }), testing::K_NEGATIVE);
+    EXPECT_EQ(messageOf([] { Integer(-2).choose(Integer(-5)); }), testing::K_NEGATIVE);
+    EXPECT_EQ(messageOf([] { Integer(-5).factorial(); }), testing::NEGATIVE_FACTORIAL);
+    EXPECT_EQ(messageOf([] { Integer(-1).factorial(); }), testing::NEGATIVE_FACTORIAL);
     EXPECT_EQ(messageOf([] { Integer("1099511627776").factorial(); }), NOT_ENOUGH_MEMORY);
 }
 

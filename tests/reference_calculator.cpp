@@ -1,5 +1,7 @@
 #include "reference_calculator.h"
 
+#include "messages.h"
+
 #include <gmpxx.h>
 
 #include <memory>
@@ -8,23 +10,6 @@
 namespace VELD::testing {
 
 namespace {
-
-const std::string INVALID = "Expression::parse() - Invalid expression.";
-const std::string BAD_ORDER = "Expression::parse() - Bad operator/parameter order.";
-const std::string TOO_MANU = "Expression::parse() - Too manu parameters.";
-const std::string TOO_MANY = "Expression::parse() - Too many parameters.";
-const std::string NO_OPERATION = "Expression::buildExpression() - No vaild operation.";
-const std::string MISSING = "Expression::buildExpression() - Missing parameter(s).";
-const std::string FACTORIAL_EXTRA =
-    "Expression::buildExpression() - Too many paramters to factorial function.";
-const std::string PREMATURE =
-    "Expression::skipExpression() - Premature termination of expression string.";
-const std::string ZERO_DENOMINATOR = "Rational::Rational() - Zero denominator,";
-const std::string NOT_WHOLE = "Rational::operator Integer() - Denominator is not 1.";
-const std::string N_LESS_THAN_K = "Integer::choose() - 'n' is less than 'k' in 'n choose k'.";
-const std::string K_NEGATIVE = "Integer::choose() - 'k' is negative in 'n choose k'.";
-const std::string NEGATIVE_FACTORIAL = "Integer::factorial() - Factorial of a negative number.";
-const std::string NO_MEMORY = "Integer::createSpace() - Not enough memory for new numbers.";
 
 // Bounds that keep the calculator's bit-serial work short; heavier lines are skipped.
 constexpr std::size_t HEAVY_BITS = 40000;
