@@ -1,6 +1,7 @@
 // Integer decimal text: reading a numeral, and printing by powers of ten. Both rest on
 // multiplyByTen (10x = 8x + 2x) and its exact inverse divideByTen.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -15,6 +16,26 @@ constexpr char OVERFLOW_NOTICE[] = "Printing overflow!";
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// Two consecutive words as one 64-bit chunk, the first in the low half, and back.
+std::uint64_t loadPair(const std::uint32_t* pair) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, pair, sizeof chunk);
+        return chunk;
+    } else {
+        return pair[0] | std::uint64_t{pair[1]} << 32;
+    }
+}
+
+void storePair(std::uint32_t* pair, std::uint64_t chunk) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(pair, &chunk, sizeof chunk);
+    } else {
+        pair[0] = static_cast<std::uint32_t>(chunk);
+        pair[1] = static_cast<std::uint32_t>(chunk >> 32);
+    }
 }
 
 }  // namespace
@@ -34,22 +55,44 @@ Integer::Integer(const char* text) {
     *this = std::move(value);
 }
 
+// 10x = 8x + 2x, each shifted copy taking the bits that leave the chunk below it. The
+// words are taken two at a time, as 64-bit chunks. The product is written in place when
+// the top word has room for it, and into an array one word longer otherwise.
 void Integer::multiplyByTen() {
     if (length == 0) return;
-    std::uint32_t* product = allocateWords(std::uint64_t{length} + 1);
-    // Word i of 8x and of 2x take the bits shifted out of word i-1.
-    std::uint32_t previous = 0;
-    std::uint64_t carry = 0;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        const std::uint32_t x = words[i];
-        const std::uint32_t eight = (x << 3) | (previous >> 29);
-        const std::uint32_t two = (x << 1) | (previous >> 31);
-        carry += std::uint64_t{eight} + two;
-        product[i] = static_cast<std::uint32_t>(carry);
-        carry >>= 32;
-        previous = x;
+    const bool grows = words[length - 1] > 0x19999998u;  // 10 * 0x19999998 + 9 < 2^32
+    std::uint32_t* product = words;
+    if (grows) {
+        product = allocateWords(std::uint64_t{length} + 1);
+    } else {
+        checkInterrupt();
     }
-    product[length] = (previous >> 29) + (previous >> 31) + static_cast<std::uint32_t>(carry);
+    std::uint64_t previous = 0;
+    std::uint64_t carry = 0;
+    auto tenTimes = [&](std::uint64_t chunk) {
+        const std::uint64_t eight = (chunk << 3) | (previous >> 61);
+        const std::uint64_t two = (chunk << 1) | (previous >> 63);
+        std::uint64_t sum = eight + two;
+        const std::uint64_t carryOut = sum < eight ? 1 : 0;
+        sum += carry;
+        carry = carryOut + (sum < carry ? 1 : 0);
+        previous = chunk;
+        return sum;
+    };
+    // Locals, so that the stores through `product` need not reload the fields.
+    const std::uint32_t count = length;
+    const std::uint32_t* const source = words;
+    std::uint32_t i = 0;
+    for (; i + 1 < count; i += 2)
+        storePair(product + i, tenTimes(loadPair(source + i)));
+    // The last word, when the count is odd, and the bits that leave the top.
+    std::uint64_t top = tenTimes(i < count ? source[i] : 0);
+    if (i < count) {
+        product[i] = static_cast<std::uint32_t>(top);
+        top >>= 32;
+    }
+    if (!grows) return;
+    product[length] = static_cast<std::uint32_t>(top);
     delete[] words;
     words = product;
     ++length;
@@ -61,13 +104,17 @@ void Integer::multiplyByTen() {
 // quotient word replaces its dividend word once the dividend bits it needs are read; the
 // next word's low bit, still a dividend bit, supplies x(n+1) at the word's top.
 void Integer::divideByTen() {
+    const std::uint32_t count = length;
+    std::uint32_t* const magnitude = words;
     std::uint32_t carry = 0;
     std::uint32_t previous = 0;        // y(n-1)
     std::uint32_t beforePrevious = 0;  // y(n-2)
-    for (std::uint32_t i = 0; i < length; ++i) {
-        const std::uint32_t next = i + 1 < length ? words[i + 1] : 0;
-        const std::uint32_t dividend = (words[i] >> 1) | (next << 31);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t next = i + 1 < count ? magnitude[i + 1] : 0;
+        const std::uint32_t dividend = (magnitude[i] >> 1) | (next << 31);
         std::uint32_t quotient = 0;
+        // Unrolled, so that the shifts are constants and y(n-1), y(n-2) need no moves.
+#pragma GCC unroll 32
         for (unsigned j = 0; j < 32; ++j) {
             const std::uint32_t y = ((dividend >> j) & 1u) ^ beforePrevious ^ carry;
             carry = (y & beforePrevious) | (y & carry) | (beforePrevious & carry);
@@ -75,7 +122,7 @@ void Integer::divideByTen() {
             beforePrevious = previous;
             previous = y;
         }
-        words[i] = quotient;
+        magnitude[i] = quotient;
     }
     normalize();
 }
