@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "integer/integer.h"
+#include "integer/word_pairs.h"
 
 namespace VELD {
 
@@ -17,19 +18,35 @@ Integer addMagnitudes(const Integer& a, const Integer& b) {
                              : top == 0xFFFFFFFFu;
     Integer sum;
     sum.createSpace(std::uint64_t{longer.length} + (mayGrow ? 1 : 0));
+    // Locals, so that the stores through `out` need not reload the fields.
+    const std::uint32_t* const big = longer.words;
+    const std::uint32_t* const small = shorter.words;
+    std::uint32_t* const out = sum.words;
+    const std::uint32_t common = shorter.length;
+    const std::uint32_t count = longer.length;
     std::uint64_t carry = 0;
     std::uint32_t i = 0;
-    for (; i < shorter.length; ++i) {
-        carry += std::uint64_t{longer.words[i]} + shorter.words[i];
-        sum.words[i] = static_cast<std::uint32_t>(carry);
+    for (; i + 1 < common; i += 2) {
+        std::uint64_t total;
+        const bool carryOut =
+            __builtin_add_overflow(loadPair(big + i), loadPair(small + i), &total);
+        carry = static_cast<std::uint64_t>(carryOut | __builtin_add_overflow(total, carry, &total));
+        storePair(out + i, total);
+    }
+    if (i < common) {
+        carry += std::uint64_t{big[i]} + small[i];
+        out[i++] = static_cast<std::uint32_t>(carry);
         carry >>= 32;
     }
-    for (; i < longer.length; ++i) {
-        carry += longer.words[i];
-        sum.words[i] = static_cast<std::uint32_t>(carry);
+    // The longer operand's own words: the carry runs on while they are all ones, and the
+    // rest is copied.
+    for (; i < count && carry != 0; ++i) {
+        carry += big[i];
+        out[i] = static_cast<std::uint32_t>(carry);
         carry >>= 32;
     }
-    if (mayGrow) sum.words[i] = static_cast<std::uint32_t>(carry);
+    if (i < count) std::memcpy(out + i, big + i, std::size_t{count - i} * sizeof(std::uint32_t));
+    if (mayGrow) out[count] = static_cast<std::uint32_t>(carry);
     sum.normalize();
     return sum;
 }
@@ -42,17 +59,33 @@ Integer subtractMagnitudes(const Integer& a, const Integer& b) {
     }
     Integer difference;
     difference.createSpace(a.length);
-    std::uint32_t borrow = 0;
+    const std::uint32_t* const top = a.words;
+    const std::uint32_t* const bottom = b.words;
+    std::uint32_t* const out = difference.words;
+    const std::uint32_t common = b.length;
+    const std::uint32_t count = a.length;
+    std::uint64_t borrow = 0;
     std::uint32_t i = 0;
-    for (; i < b.length; ++i) {
-        const std::uint64_t subtrahend = std::uint64_t{b.words[i]} + borrow;
-        difference.words[i] = static_cast<std::uint32_t>(a.words[i] - subtrahend);
-        borrow = a.words[i] < subtrahend ? 1 : 0;
+    for (; i + 1 < common; i += 2) {
+        std::uint64_t remainder;
+        const bool borrowOut =
+            __builtin_sub_overflow(loadPair(top + i), loadPair(bottom + i), &remainder);
+        borrow = static_cast<std::uint64_t>(borrowOut |
+                                            __builtin_sub_overflow(remainder, borrow, &remainder));
+        storePair(out + i, remainder);
     }
-    for (; i < a.length; ++i) {
-        difference.words[i] = a.words[i] - borrow;
-        borrow = a.words[i] < borrow ? 1 : 0;
+    if (i < common) {
+        const std::uint64_t subtrahend = std::uint64_t{bottom[i]} + borrow;
+        out[i] = static_cast<std::uint32_t>(top[i] - subtrahend);
+        borrow = top[i] < subtrahend ? 1 : 0;
+        ++i;
     }
+    // The borrow runs on through zero words of a, and the rest is copied.
+    for (; i < count && borrow != 0; ++i) {
+        out[i] = top[i] - 1;
+        borrow = top[i] == 0 ? 1 : 0;
+    }
+    if (i < count) std::memcpy(out + i, top + i, std::size_t{count - i} * sizeof(std::uint32_t));
     difference.normalize();
     return difference;
 }

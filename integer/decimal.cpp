@@ -1,12 +1,12 @@
 // Integer decimal text: reading a numeral, and printing by powers of ten. Both rest on
 // multiplyByTen (10x = 8x + 2x) and its exact inverse divideByTen.
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <limits>
 #include <utility>
 
 #include "integer/integer.h"
+#include "integer/word_pairs.h"
 
 namespace VELD {
 
@@ -16,26 +16,6 @@ constexpr char OVERFLOW_NOTICE[] = "Printing overflow!";
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-// Two consecutive words as one 64-bit chunk, the first in the low half, and back.
-std::uint64_t loadPair(const std::uint32_t* pair) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, pair, sizeof chunk);
-        return chunk;
-    } else {
-        return pair[0] | std::uint64_t{pair[1]} << 32;
-    }
-}
-
-void storePair(std::uint32_t* pair, std::uint64_t chunk) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(pair, &chunk, sizeof chunk);
-    } else {
-        pair[0] = static_cast<std::uint32_t>(chunk);
-        pair[1] = static_cast<std::uint32_t>(chunk >> 32);
-    }
 }
 
 }  // namespace

@@ -111,27 +111,29 @@ void Integer::shiftLeft(std::uint64_t bits) {
     }
     const std::uint64_t wordShift = bits / 32;
     const unsigned bitShift = static_cast<unsigned>(bits % 32);
-    if (wordShift == 0 && (words[length - 1] >> (32 - bitShift)) == 0) {
-        // Nothing leaves the top word: shift in place rather than through a new array.
-        for (std::uint32_t i = length - 1; i > 0; --i) {
-            words[i] = (words[i] << bitShift) | (words[i - 1] >> (32 - bitShift));
+    const std::uint32_t count = length;
+    std::uint32_t* const source = words;
+    if (wordShift == 0 && (source[count - 1] >> (32 - bitShift)) == 0) {
+        // Nothing leaves the top word: shift in place, from the top down.
+        for (std::uint32_t i = count - 1; i > 0; --i) {
+            source[i] = (source[i] << bitShift) | (source[i - 1] >> (32 - bitShift));
         }
-        words[0] <<= bitShift;
+        source[0] <<= bitShift;
         negative = 0;
         return;
     }
     Integer shifted;
-    shifted.createSpace(length + wordShift + (bitShift != 0 ? 1 : 0));
+    shifted.createSpace(count + wordShift + (bitShift != 0 ? 1 : 0));
     std::memset(shifted.words, 0, wordShift * sizeof(std::uint32_t));
-    std::uint32_t* target = shifted.words + wordShift;
+    std::uint32_t* const target = shifted.words + wordShift;
     if (bitShift == 0) {
-        std::memcpy(target, words, std::size_t{length} * sizeof(std::uint32_t));
+        std::memcpy(target, source, std::size_t{count} * sizeof(std::uint32_t));
     } else {
-        target[0] = words[0] << bitShift;
-        for (std::uint32_t i = 1; i < length; ++i) {
-            target[i] = (words[i] << bitShift) | (words[i - 1] >> (32 - bitShift));
+        target[0] = source[0] << bitShift;
+        for (std::uint32_t i = 1; i < count; ++i) {
+            target[i] = (source[i] << bitShift) | (source[i - 1] >> (32 - bitShift));
         }
-        target[length] = words[length - 1] >> (32 - bitShift);
+        target[count] = source[count - 1] >> (32 - bitShift);
     }
     shifted.normalize();
     *this = std::move(shifted);
