@@ -2,7 +2,6 @@
 #include "console/console.h"
 
 #include <csignal>
-#include <cstring>
 #include <istream>
 #include <memory>
 #include <ostream>
