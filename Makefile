@@ -8,17 +8,21 @@ VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-
 FUZZ_SECONDS ?= 60
 PREFIX       ?= /usr/local
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
+# Installs the packages a target needs when the machine lacks them; silent otherwise.
+DEPS         ?= tools/install-deps
 
 .PHONY: all build calculator test sanitize bench fuzz valgrind soak run install clean
 
 all: build
 
 build:
+	@$(DEPS) test
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The calculator alone: needs no test libraries.
 calculator:
+	@$(DEPS) calculator
 	@cmake --log-level=WARNING -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target exactcalc >/dev/null
 
@@ -26,6 +30,7 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 sanitize:
+	@$(DEPS) test
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXACTCALC_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 \
@@ -33,11 +38,13 @@ sanitize:
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
 bench:
+	@$(DEPS) bench
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_BENCH=ON -DEXACTCALC_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	$(BENCH_DIR)/bench/exactcalc_bench
 
 fuzz:
+	@$(DEPS) fuzz
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DEXACTCALC_FUZZ=ON -DEXACTCALC_TESTS=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
@@ -45,6 +52,7 @@ fuzz:
 
 # The dialogue tests under memcheck; the calculator they start runs under it too.
 valgrind:
+	@$(DEPS) valgrind
 	cmake -S . -B $(VALGRIND_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-gdwarf-4
 	cmake --build $(VALGRIND_DIR) -j $(JOBS) --target exactcalc console_tests
 	EXACTCALC_LAUNCHER="$(VALGRIND)" $(VALGRIND) $(VALGRIND_DIR)/tests/console_tests
