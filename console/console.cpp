@@ -1,7 +1,9 @@
 // The console dialogue: prompt, read one line, answer it, and go on.
 #include "console/console.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -69,9 +71,23 @@ bool readLine(std::istream& in, char* buffer, std::size_t& length) {
     return readAny || in.good();
 }
 
+// Writes "exactcalc: cannot <what>: <reason>" and gives the exit status of a failed stream.
+int reportFailure(std::ostream& err, const char* what, int error) {
+    err << "exactcalc: cannot " << what << ": "
+        << (error != 0 ? std::strerror(error) : "Input/output error") << '\n';
+    return 1;
+}
+
+// The exit status once everything has been written: output that could not be flushed
+// is a failure too.
+int finish(std::ostream& out, std::ostream& err) {
+    if (out << std::flush) return 0;
+    return reportFailure(err, "write output", errno);
+}
+
 }  // namespace
 
-void answerLine(char* buffer, std::ostream& out) {
+bool answerLine(char* buffer, std::ostream& out) {
     std::unique_ptr<Expression> root;
     try {
         root = Expression::parse(buffer);
@@ -79,7 +95,7 @@ void answerLine(char* buffer, std::ostream& out) {
             out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
         }
         // Shown before evaluation starts, which may take long.
-        out << buffer << std::flush;
+        if (!(out << buffer << std::flush)) return false;
         std::int32_t shortfall = 0;
         {
             // The value is released as soon as its text is in the buffer.
@@ -93,17 +109,21 @@ void answerLine(char* buffer, std::ostream& out) {
         root.reset();
         out << fault.getMessage() << '\n';
     }
+    return true;
 }
 
 ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
     for (;;) {
-        out << "Exp: " << std::flush;
+        // Also the first check of what the previous answer wrote.
+        if (!(out << "Exp: " << std::flush)) return ConsoleEnd::outputFailed;
         std::size_t length = 0;
-        if (!readLine(in, textBuffer, length)) return ConsoleEnd::endOfInput;
+        if (!readLine(in, textBuffer, length)) {
+            return in.bad() ? ConsoleEnd::inputFailed : ConsoleEnd::endOfInput;
+        }
         if (length == 0) continue;
         if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
         const InterruptScope interruptible;
-        answerLine(textBuffer, out);
+        if (!answerLine(textBuffer, out)) return ConsoleEnd::outputFailed;
     }
 }
 
@@ -113,19 +133,22 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
         const std::string_view argument = argv[1];
         if (argc == 2 && argument == "--help") {
             out << USAGE;
-            return 0;
+            return finish(out, err);
         }
         if (argc == 2 && argument == "--version") {
             out << "exactcalc " EXACTCALC_VERSION "\n";
-            return 0;
+            return finish(out, err);
         }
         err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
         return 2;
     }
+    const ConsoleEnd end = runConsole(in, out);
+    const int error = errno;  // the failed read or write's reason, before anything else
+    if (end == ConsoleEnd::outputFailed) return reportFailure(err, "write output", error);
+    if (end == ConsoleEnd::inputFailed) return reportFailure(err, "read input", error);
     // At the end of input on a terminal, finish the prompt's line for the shell.
-    if (runConsole(in, out) == ConsoleEnd::endOfInput && inputIsTerminal) out << '\n';
-    out << std::flush;
-    return 0;
+    if (end == ConsoleEnd::endOfInput && inputIsTerminal) out << '\n';
+    return finish(out, err);
 }
 
 }  // namespace VELD

@@ -1,7 +1,10 @@
 // The built calculator run through pipes, as a shell script or a user would run it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -56,6 +59,42 @@ TEST(Executable, QuitAndEndOfInput) {
         calculator.closeInput();
         EXPECT_EQ(calculator.readAll(30s), output) << input;
         EXPECT_EQ(calculator.wait(), 0) << input;
+        EXPECT_EQ(calculator.errors(), "") << input;
+    }
+}
+
+// The shell's own output of `command`, with the exit status appended as " status=N".
+std::string shell(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen((command + "; echo \" status=$?\"").c_str(), "r")) {
+        char chunk[256];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+            output.append(chunk, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+// Answers that cannot be written, or input that cannot be read, end the program with
+// status 1 and one line on standard error, which is all the shell sees here.
+TEST(Executable, FailedStreamsAreReportedWithStatusOne) {
+    const char* launcher = std::getenv("EXACTCALC_LAUNCHER");
+    const std::string program = std::string(launcher ? launcher : "") + " " + EXACTCALC_PATH;
+    const struct {
+        std::string redirections;
+        const char* expected;
+    } rows[] = {
+        {">/dev/full", "exactcalc: cannot write output: No space left on device\n status=1\n"},
+        {">&-", "exactcalc: cannot write output: Bad file descriptor\n status=1\n"},
+        {"</", "exactcalc: cannot read input: Is a directory\n status=1\n"},
+    };
+    for (const auto& row : rows) {
+        if (row.redirections == ">/dev/full" && access("/dev/full", W_OK) != 0) continue;
+        // Standard error goes where the shell reads; the redirections apply after that.
+        const std::string stdoutTo = row.redirections[0] == '<' ? " >/dev/null " : " ";
+        EXPECT_EQ(shell("printf '1 + 2\\n' | " + program + " 2>&1" + stdoutTo + row.redirections),
+                  row.expected)
+            << row.redirections;
     }
 }
 
