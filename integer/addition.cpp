@@ -3,50 +3,32 @@
 #include <utility>
 
 #include "integer/integer.h"
-#include "integer/word_pairs.h"
+#include "integer/kernels.h"
 
 namespace VELD {
+
+// True when |a| + |b| (both non-zero) may need a word more than the longer operand: a
+// carry can leave the top word only when the longer operand's top word is all ones or, for
+// equal lengths, when either top word has bit 31 set.
+bool sumMayGrow(const Integer& a, const Integer& b) {
+    if (a.length != b.length) {
+        const Integer& longer = a.length > b.length ? a : b;
+        return longer.words[longer.length - 1] == 0xFFFFFFFFu;
+    }
+    return ((a.words[a.length - 1] | b.words[b.length - 1]) & 0x80000000u) != 0;
+}
 
 Integer addMagnitudes(const Integer& a, const Integer& b) {
     const Integer& longer = a.length >= b.length ? a : b;
     const Integer& shorter = a.length >= b.length ? b : a;
-    // A carry can leave the top word only when the longer operand's top word is all ones
-    // or, for equal lengths, when either top word has bit 31 set.
-    const std::uint32_t top = longer.words[longer.length - 1];
-    const bool mayGrow = a.length == b.length
-                             ? ((top | shorter.words[shorter.length - 1]) & 0x80000000u) != 0
-                             : top == 0xFFFFFFFFu;
+    const bool mayGrow = sumMayGrow(a, b);
     Integer sum;
     sum.createSpace(std::uint64_t{longer.length} + (mayGrow ? 1 : 0));
-    // Locals, so that the stores through `out` need not reload the fields.
-    const std::uint32_t* const big = longer.words;
-    const std::uint32_t* const small = shorter.words;
-    std::uint32_t* const out = sum.words;
-    const std::uint32_t common = shorter.length;
-    const std::uint32_t count = longer.length;
-    std::uint64_t carry = 0;
-    std::uint32_t i = 0;
-    for (; i + 1 < common; i += 2) {
-        std::uint64_t total;
-        const bool carryOut =
-            __builtin_add_overflow(loadPair(big + i), loadPair(small + i), &total);
-        carry = static_cast<std::uint64_t>(carryOut | __builtin_add_overflow(total, carry, &total));
-        storePair(out + i, total);
-    }
-    if (i < common) {
-        carry += std::uint64_t{big[i]} + small[i];
-        out[i++] = static_cast<std::uint32_t>(carry);
-        carry >>= 32;
-    }
-    // The longer operand's own words: the carry runs on while they are all ones, and the
-    // rest is copied.
-    for (; i < count && carry != 0; ++i) {
-        carry += big[i];
-        out[i] = static_cast<std::uint32_t>(carry);
-        carry >>= 32;
-    }
-    if (i < count) std::memcpy(out + i, big + i, std::size_t{count - i} * sizeof(std::uint32_t));
-    if (mayGrow) out[count] = static_cast<std::uint32_t>(carry);
+    std::memcpy(sum.words, longer.words, std::size_t{longer.length} * sizeof(std::uint32_t));
+    const std::uint64_t carry = kernels::addInto(sum.words, shorter.words, shorter.length);
+    const std::uint64_t out =
+        kernels::addCarry(sum.words + shorter.length, longer.length - shorter.length, carry);
+    if (mayGrow) sum.words[longer.length] = static_cast<std::uint32_t>(out);
     sum.normalize();
     return sum;
 }
@@ -59,35 +41,33 @@ Integer subtractMagnitudes(const Integer& a, const Integer& b) {
     }
     Integer difference;
     difference.createSpace(a.length);
-    const std::uint32_t* const top = a.words;
-    const std::uint32_t* const bottom = b.words;
-    std::uint32_t* const out = difference.words;
-    const std::uint32_t common = b.length;
-    const std::uint32_t count = a.length;
-    std::uint64_t borrow = 0;
-    std::uint32_t i = 0;
-    for (; i + 1 < common; i += 2) {
-        std::uint64_t remainder;
-        const bool borrowOut =
-            __builtin_sub_overflow(loadPair(top + i), loadPair(bottom + i), &remainder);
-        borrow = static_cast<std::uint64_t>(borrowOut |
-                                            __builtin_sub_overflow(remainder, borrow, &remainder));
-        storePair(out + i, remainder);
-    }
-    if (i < common) {
-        const std::uint64_t subtrahend = std::uint64_t{bottom[i]} + borrow;
-        out[i] = static_cast<std::uint32_t>(top[i] - subtrahend);
-        borrow = top[i] < subtrahend ? 1 : 0;
-        ++i;
-    }
-    // The borrow runs on through zero words of a, and the rest is copied.
-    for (; i < count && borrow != 0; ++i) {
-        out[i] = top[i] - 1;
-        borrow = top[i] == 0 ? 1 : 0;
-    }
-    if (i < count) std::memcpy(out + i, top + i, std::size_t{count - i} * sizeof(std::uint32_t));
+    if (a.length == 0) return difference;
+    std::memcpy(difference.words, a.words, std::size_t{a.length} * sizeof(std::uint32_t));
+    const std::uint64_t borrow = kernels::subtractFrom(difference.words, b.words, b.length);
+    kernels::subtractBorrow(difference.words + b.length, a.length - b.length, borrow);
     difference.normalize();
     return difference;
+}
+
+// |this| + |other| or |this| - |other| in place, the result's sign given. A sum that may
+// need a word more is built in a new array first, so a failed allocation changes nothing.
+void Integer::accumulate(const Integer& other, bool subtract, bool resultNegative) {
+    if (!subtract) {
+        if (length >= other.length && !sumMayGrow(*this, other)) {
+            const std::uint64_t carry = kernels::addInto(words, other.words, other.length);
+            kernels::addCarry(words + other.length, length - other.length, carry);
+            negative = resultNegative ? 1 : 0;
+            return;
+        }
+        Integer sum = addMagnitudes(*this, other);
+        sum.negative = resultNegative ? 1 : 0;
+        *this = std::move(sum);
+        return;
+    }
+    // |this| >= |other| here: the difference is taken in place.
+    subtractAbove(other, 0);
+    negative = resultNegative ? 1 : 0;
+    normalize();
 }
 
 // this + other:
@@ -127,13 +107,53 @@ Integer Integer::operator-(const Integer& other) const {
     return difference;
 }
 
-Integer& Integer::operator+=(const Integer& other) {
-    if (!other.isZero()) *this = *this + other;
-    return *this;
+void Integer::subtractAbove(const Integer& other, std::uint32_t zeroWords) {
+    const std::uint64_t borrow =
+        kernels::subtractFrom(words + zeroWords, other.words + zeroWords, other.length - zeroWords);
+    kernels::subtractBorrow(words + other.length, length - other.length, borrow);
 }
 
+void Integer::subtractShifted(const std::uint32_t* magnitude, std::uint32_t count,
+                              std::uint64_t bits) {
+    const auto offset = static_cast<std::uint32_t>(bits / 32);
+    const std::uint64_t owed =
+        kernels::subtractShiftedFrom(words + offset, magnitude, count, bits % 32);
+    kernels::subtractBorrow(words + offset + count, length - offset - count, owed);
+    normalize();
+}
+
+// this += other, in place:
+//   other zero               -> unchanged
+//   this zero                -> other
+//   same signs               -> |this| + |other|, with the common sign
+//   signs differ, |this| >= |other| -> |this| - |other|, with the sign of this
+//   signs differ, |this| <  |other| -> |other| - |this|, with the sign of other
+Integer& Integer::operator+=(const Integer& other) {
+    return addSigned(other, other.isNegative());
+}
+
+// this -= other is this += -other.
 Integer& Integer::operator-=(const Integer& other) {
-    if (!other.isZero()) *this = *this - other;
+    return addSigned(other, !other.isNegative());
+}
+
+// Adds the magnitude of `other` taken with the sign `otherNegative`.
+Integer& Integer::addSigned(const Integer& other, bool otherNegative) {
+    if (other.isZero()) return *this;
+    if (isZero()) {
+        *this = other;
+        negative = otherNegative ? 1 : 0;
+        return *this;
+    }
+    if (isNegative() == otherNegative) {
+        accumulate(other, false, otherNegative);
+    } else if (compareMagnitudes(*this, other) >= 0) {
+        accumulate(other, true, isNegative());
+    } else {
+        Integer difference = subtractMagnitudes(other, *this);
+        difference.negative = otherNegative ? 1 : 0;
+        *this = std::move(difference);
+    }
     return *this;
 }
 

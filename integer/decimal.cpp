@@ -1,6 +1,7 @@
 // Integer decimal text: reading a numeral, and printing by powers of ten. Both rest on
 // multiplyByTen (10x = 8x + 2x) and its exact inverse divideByTen.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -59,10 +60,14 @@ void Integer::multiplyByTen() {
         previous = chunk;
         return sum;
     };
-    // Locals, so that the stores through `product` need not reload the fields.
+    // Locals, so that the stores through `product` need not reload the fields. Low zero
+    // words stay zero and send nothing upward, so the product starts above them.
     const std::uint32_t count = length;
     const std::uint32_t* const source = words;
     std::uint32_t i = 0;
+    while (source[i] == 0)
+        ++i;
+    if (grows) std::memset(product, 0, std::size_t{i} * sizeof(std::uint32_t));
     for (; i + 1 < count; i += 2)
         storePair(product + i, tenTimes(loadPair(source + i)));
     // The last word, when the count is odd, and the bits that leave the top.
@@ -79,30 +84,52 @@ void Integer::multiplyByTen() {
     normalize();
 }
 
-// Solves x = 2y + 8y for y from the low bit up: bit n+1 of x is y(n) ^ y(n-2) ^ carry, so
-// y(n) = x(n+1) ^ y(n-2) ^ carry, and the carry out is the majority of the three. Each
-// quotient word replaces its dividend word once the dividend bits it needs are read; the
-// next word's low bit, still a dividend bit, supplies x(n+1) at the word's top.
+// Solves x = 2y + 8y for y from the low end. Bit by bit this is the recurrence
+// y(n) = x(n+1) ^ y(n-2) ^ carry, with the carry out the majority of the three: the sum
+// y + 4y, built up from bit 0, must reproduce x shifted right by one. Here it is solved 64
+// bits at a time. For one chunk, with the top two bits of the chunk below (which 4y moves
+// into this chunk) and the carry out of the chunk below,
+//     y + ((y << 2) | topTwo) + carry = dividend (mod 2^64),
+// so 5y = dividend - topTwo - carry (mod 2^64), and y is that number times the inverse of
+// 5 mod 2^64, (1 - 4)(1 + 16)(1 + 256)(1 + 2^16)(1 + 2^32), applied as shifted additions;
+// the carry out of the chunk is the carry out of its sum. Each quotient chunk replaces its
+// dividend chunk once read; the next word's low bit, still a dividend bit, supplies the
+// chunk's top dividend bit. Low words that hold only zeros, up to and including bit 0 of
+// the word after them, give quotient zeros and no carry, so they are skipped.
 void Integer::divideByTen() {
+    checkInterrupt();
     const std::uint32_t count = length;
     std::uint32_t* const magnitude = words;
-    std::uint32_t carry = 0;
-    std::uint32_t previous = 0;        // y(n-1)
-    std::uint32_t beforePrevious = 0;  // y(n-2)
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t next = i + 1 < count ? magnitude[i + 1] : 0;
-        const std::uint32_t dividend = (magnitude[i] >> 1) | (next << 31);
-        std::uint32_t quotient = 0;
-        // Unrolled, so that the shifts are constants and y(n-1), y(n-2) need no moves.
-#pragma GCC unroll 32
-        for (unsigned j = 0; j < 32; ++j) {
-            const std::uint32_t y = ((dividend >> j) & 1u) ^ beforePrevious ^ carry;
-            carry = (y & beforePrevious) | (y & carry) | (beforePrevious & carry);
-            quotient |= y << j;
-            beforePrevious = previous;
-            previous = y;
-        }
-        magnitude[i] = quotient;
+    std::uint32_t first = 0;
+    while (first < count && magnitude[first] == 0)
+        ++first;
+    if (first == count) return;
+    const std::uint64_t trailingZeros =
+        32 * std::uint64_t{first} + static_cast<unsigned>(std::countr_zero(magnitude[first]));
+    std::uint32_t i = trailingZeros == 0 ? 0 : static_cast<std::uint32_t>((trailingZeros - 1) / 32);
+    std::uint64_t topTwo = 0, carry = 0;
+    auto solve = [&](std::uint64_t dividend) {
+        std::uint64_t y = dividend - topTwo - carry;
+        y -= y << 2;
+        y += y << 4;
+        y += y << 8;
+        y += y << 16;
+        y += y << 32;
+        std::uint64_t sum;
+        const bool carryOut = __builtin_add_overflow(y, (y << 2) | topTwo, &sum);
+        carry = static_cast<std::uint64_t>(carryOut | __builtin_add_overflow(sum, carry, &sum));
+        topTwo = y >> 62;
+        return y;
+    };
+    for (; i + 2 < count; i += 2) {
+        const std::uint64_t chunk = loadPair(magnitude + i);
+        storePair(magnitude + i, solve((chunk >> 1) | std::uint64_t{magnitude[i + 2]} << 63));
+    }
+    // The last one or two words; beyond the top the dividend is 0.
+    if (i + 1 < count) {
+        storePair(magnitude + i, solve(loadPair(magnitude + i) >> 1));
+    } else {
+        magnitude[i] = static_cast<std::uint32_t>(solve(magnitude[i] >> 1));
     }
     normalize();
 }
@@ -136,16 +163,21 @@ std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
             std::min<std::uint64_t>(needed - capacity, std::numeric_limits<std::int32_t>::max()));
     }
 
+    // power = 10^e has e trailing zero bits, so its low e/32 words are zero and take no
+    // part in the subtractions.
+    std::uint64_t exponent = digits - 1;
     char* out = buffer;
     if (isNegative()) *out++ = '-';
     while (!power.isMagnitudeOne()) {
         char digit = '0';
         while (compareMagnitudes(power, remainder) <= 0) {
-            remainder -= power;
+            remainder.subtractAbove(power, static_cast<std::uint32_t>(exponent / 32));
+            remainder.normalize();
             ++digit;
         }
         *out++ = digit;
         power.divideByTen();
+        --exponent;
     }
     *out++ = static_cast<char>('0' + (remainder.isZero() ? 0 : remainder.words[0]));
     *out = '\0';

@@ -1,7 +1,9 @@
 // Integer division with remainder (base-2 long division), gcd and power.
+#include <cstring>
 #include <utility>
 
 #include "integer/integer.h"
+#include "integer/kernels.h"
 #include "integer/limits.h"
 
 namespace VELD {
@@ -14,27 +16,36 @@ Integer Integer::integerDivision(const Integer& divisor) {
     }
     if (divisor.isMagnitudeOne()) return Integer();  // the quotient is the dividend itself
 
-    // The divisor is copied before anything changes, so it may be this Integer itself.
+    // The divisor is only read, and this Integer changes only at the end, so the divisor
+    // may be this Integer itself.
     Integer remainder = abs();
-    const Integer divisorMagnitude = divisor.abs();
-    Integer shifted(divisorMagnitude);
-    Integer bit(1);
-    Integer quotient;
+    const std::uint32_t* const divisorWords = divisor.words;
+    const std::uint32_t divisorLength = divisor.length;
     const auto distance = static_cast<std::uint64_t>(highestBit() - divisor.highestBit());
-    shifted.shiftLeft(distance);
-    bit.shiftLeft(distance);
-    // shifted = |divisor| * bit, with bit = 2^m for m from `distance` down; at most one
-    // subtraction per step. The loop obtains no storage on steps without a subtraction,
-    // so it tests for an interrupt itself.
-    while (compareMagnitudes(remainder, divisorMagnitude) >= 0) {
-        checkInterrupt();
-        while (compareMagnitudes(remainder, shifted) >= 0) {
-            remainder -= shifted;
-            quotient += bit;
+    // The quotient's bits, 2^distance and below, each set at most once.
+    Integer quotient;
+    quotient.createSpace(distance / 32 + 1);
+    std::memset(quotient.words, 0, std::size_t{quotient.length} * sizeof(std::uint32_t));
+    // The shifted divisor S = |divisor| * 2^m and the quotient bit B = 2^m are kept as the
+    // bit offset m, from `distance` down; at most one subtraction per step. The flag is
+    // tested every so many steps, as a step obtains no storage.
+    std::uint64_t m = distance;
+    std::uint32_t untilCheck = 1;
+    while (kernels::compareShifted(remainder.words, remainder.length, divisorWords, divisorLength,
+                                   0) >= 0) {
+        if (--untilCheck == 0) {
+            checkInterrupt();
+            untilCheck = 1024;
         }
-        shifted.shiftRightOne();
-        bit.shiftRightOne();
+        while (kernels::compareShifted(remainder.words, remainder.length, divisorWords,
+                                       divisorLength, m) >= 0) {
+            remainder.subtractShifted(divisorWords, divisorLength, m);  // R -= S
+            quotient.words[m / 32] |= 1u << (m % 32);                   // Q += B
+        }
+        if (m == 0) break;  // S would drop below the divisor: R < S = D here
+        --m;                // S and B halved
     }
+    quotient.normalize();
     const bool negativeDividend = isNegative();
     *this = std::move(quotient);
     if (negativeDividend) negate();

@@ -115,7 +115,18 @@ private:
     void normalize();
     // Drops the array, leaving length 0; the sign flag is untouched.
     void release() noexcept;
+    // The in-place sum behind += and -=: adds |other| with the sign `otherNegative`.
+    Integer& addSigned(const Integer& other, bool otherNegative);
+    // |this| + |other|, or |this| - |other| when |this| >= |other|, in place, with the
+    // result's sign given.
+    void accumulate(const Integer& other, bool subtract, bool resultNegative);
+    // |this| -= |other| in place, for |this| >= |other| whose low `zeroWords` words are
+    // known to be zero; the sign is untouched and the result not normalised.
+    void subtractAbove(const Integer& other, std::uint32_t zeroWords);
+    // |this| -= magnitude * 2^bits in place, for |this| at least that much; normalised.
+    void subtractShifted(const std::uint32_t* magnitude, std::uint32_t count, std::uint64_t bits);
 
+    friend bool sumMayGrow(const Integer& a, const Integer& b);
     friend Integer addMagnitudes(const Integer& a, const Integer& b);
     friend Integer subtractMagnitudes(const Integer& a, const Integer& b);
     friend int compareMagnitudes(const Integer& a, const Integer& b);
@@ -128,6 +139,8 @@ private:
 
 // Sign of |a| - |b|: negative, zero or positive.
 int compareMagnitudes(const Integer& a, const Integer& b);
+// True when |a| + |b| (a, b non-zero) may need a word more than the longer operand.
+bool sumMayGrow(const Integer& a, const Integer& b);
 // |a| + |b|; a and b non-zero.
 Integer addMagnitudes(const Integer& a, const Integer& b);
 // |a| - |b|; negative when |a| < |b|.

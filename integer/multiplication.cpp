@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "integer/integer.h"
+#include "integer/kernels.h"
 
 namespace VELD {
 
@@ -30,27 +31,43 @@ bool hasNoMoreClearBits(const Integer& a, const Integer& b) {
 
 }  // namespace
 
+// For each set bit p of the driver, |multiplicand| * 2^p is added into the accumulator:
+// the multiplicand's words, shifted by p mod 32 on the fly, go into the accumulator from
+// word p / 32, and only the carry runs on above them. The accumulator is sized once for
+// the whole product, so no addition allocates.
 Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     Integer accumulator;
-    Integer working(multiplicand);
-    // Distance from the last set bit of the driver; the first shift also drops the sign.
-    std::uint64_t gap = 0;
+    if (multiplicand.isZero() || driver.isZero()) return accumulator;
+    const std::uint32_t count = multiplicand.length;
+    accumulator.createSpace(std::uint64_t{count} + driver.length);
+    std::memset(accumulator.words, 0, std::size_t{accumulator.length} * sizeof(std::uint32_t));
+    const std::uint32_t* const source = multiplicand.words;
+    std::uint32_t* const sum = accumulator.words;
+    const std::uint32_t total = accumulator.length;
+    // The flag is tested every so many words of the driver, about every 2^16 words added.
+    const std::uint32_t checkEvery = count >= (1u << 16) ? 1 : (1u << 16) / count;
+    std::uint32_t untilCheck = checkEvery;
     for (std::uint32_t i = 0; i < driver.length; ++i) {
-        const std::uint32_t word = driver.words[i];
-        if (word == 0) {
-            gap += 32;
-            continue;
+        if (--untilCheck == 0) {
+            checkInterrupt();
+            untilCheck = checkEvery;
         }
-        for (unsigned bit = 0; bit < 32; ++bit) {
-            if (((word >> bit) & 1u) == 0) {
-                ++gap;
+        for (std::uint32_t bits = driver.words[i]; bits != 0; bits &= bits - 1) {
+            const auto shift = static_cast<unsigned>(std::countr_zero(bits));
+            if (count <= 2) {  // the multiplicand fits one 64-bit chunk: add it as one
+                const std::uint64_t chunk = count == 2 ? loadPair(source) : source[0];
+                std::uint64_t low;
+                const bool carry = __builtin_add_overflow(loadPair(sum + i), chunk << shift, &low);
+                storePair(sum + i, low);
+                kernels::addCarry(sum + i + 2, total - i - 2,
+                                  kernels::spillOf(chunk, shift) + (carry ? 1 : 0));
                 continue;
             }
-            working.shiftLeft(gap);
-            accumulator += working;
-            gap = 1;
+            const std::uint64_t out = kernels::addShiftedInto(sum + i, source, count, shift);
+            kernels::addCarry(sum + i + count, total - i - count, out);
         }
     }
+    accumulator.normalize();
     return accumulator;
 }
 

@@ -1,0 +1,167 @@
+// Word-vector kernels: the loops that every Integer operation is composed of. Magnitudes
+// are arrays of 32-bit words, least significant first; `n` counts words. No kernel
+// allocates or looks at a sign.
+//
+// The shifted kernels treat b << shift (shift < 32) as n words plus an outflow: the bits
+// of b that leave word n-1 together with the carry or borrow. They return that outflow,
+// for the caller to settle in the words above with addCarry or subtractBorrow.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+#include "integer/word_pairs.h"
+
+namespace VELD::kernels {
+
+using Word = std::uint32_t;
+
+// a[0..n) += b[0..n); returns the carry out (0 or 1).
+inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
+    std::uint64_t carry = 0;
+    std::uint32_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        std::uint64_t sum;
+        const bool out = __builtin_add_overflow(loadPair(a + i), loadPair(b + i), &sum);
+        carry = static_cast<std::uint64_t>(out | __builtin_add_overflow(sum, carry, &sum));
+        storePair(a + i, sum);
+    }
+    if (i < n) {
+        carry += std::uint64_t{a[i]} + b[i];
+        a[i] = static_cast<Word>(carry);
+        carry >>= 32;
+    }
+    return carry;
+}
+
+// a[0..n) -= b[0..n); returns the borrow out (0 or 1).
+inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
+    std::uint64_t borrow = 0;
+    std::uint32_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        std::uint64_t difference;
+        const bool out = __builtin_sub_overflow(loadPair(a + i), loadPair(b + i), &difference);
+        borrow = static_cast<std::uint64_t>(
+            out | __builtin_sub_overflow(difference, borrow, &difference));
+        storePair(a + i, difference);
+    }
+    if (i < n) {
+        const std::uint64_t subtrahend = std::uint64_t{b[i]} + borrow;
+        borrow = a[i] < subtrahend ? 1 : 0;
+        a[i] = static_cast<Word>(a[i] - subtrahend);
+    }
+    return borrow;
+}
+
+// a[0..n) += amount (below 2^33), the carry running up through the words; returns what
+// runs out of word n-1.
+inline std::uint64_t addCarry(Word* a, std::uint32_t n, std::uint64_t amount) {
+    for (std::uint32_t i = 0; i < n && amount != 0; ++i) {
+        amount += a[i];
+        a[i] = static_cast<Word>(amount);
+        amount >>= 32;
+    }
+    return amount;
+}
+
+// a[0..n) -= amount (below 2^33), the borrow running up through the words; returns what
+// is still owed above word n-1.
+inline std::uint64_t subtractBorrow(Word* a, std::uint32_t n, std::uint64_t amount) {
+    for (std::uint32_t i = 0; i < n && amount != 0; ++i) {
+        const std::uint64_t low = amount & 0xFFFFFFFFu;
+        const Word word = a[i];
+        a[i] = static_cast<Word>(word - low);
+        amount = (amount >> 32) + (word < low ? 1 : 0);
+    }
+    return amount;
+}
+
+// The bits of the 64-bit chunk `chunk` that leave it when shifted left by `shift` (< 32).
+inline std::uint64_t spillOf(std::uint64_t chunk, unsigned shift) {
+    return (chunk >> 1) >> (63 - shift);
+}
+
+// a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
+inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    std::uint64_t spill = 0, carry = 0;
+    std::uint32_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        const std::uint64_t chunk = loadPair(b + i);
+        const std::uint64_t shifted = (chunk << shift) | spill;
+        spill = spillOf(chunk, shift);
+        std::uint64_t sum;
+        const bool out = __builtin_add_overflow(loadPair(a + i), shifted, &sum);
+        carry = static_cast<std::uint64_t>(out | __builtin_add_overflow(sum, carry, &sum));
+        storePair(a + i, sum);
+    }
+    if (i < n) {
+        const std::uint64_t shifted = (std::uint64_t{b[i]} << shift) | spill;
+        carry += std::uint64_t{a[i]} + static_cast<Word>(shifted);
+        a[i] = static_cast<Word>(carry);
+        return (carry >> 32) + (shifted >> 32);
+    }
+    return carry + spill;
+}
+
+// a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
+inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    std::uint64_t spill = 0, borrow = 0;
+    std::uint32_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        const std::uint64_t chunk = loadPair(b + i);
+        const std::uint64_t shifted = (chunk << shift) | spill;
+        spill = spillOf(chunk, shift);
+        std::uint64_t difference;
+        const bool out = __builtin_sub_overflow(loadPair(a + i), shifted, &difference);
+        borrow = static_cast<std::uint64_t>(
+            out | __builtin_sub_overflow(difference, borrow, &difference));
+        storePair(a + i, difference);
+    }
+    if (i < n) {
+        const std::uint64_t shifted = (std::uint64_t{b[i]} << shift) | spill;
+        const std::uint64_t subtrahend = (shifted & 0xFFFFFFFFu) + borrow;
+        const Word word = a[i];
+        a[i] = static_cast<Word>(word - subtrahend);
+        return (shifted >> 32) + (word < subtrahend ? 1 : 0);
+    }
+    return borrow + spill;
+}
+
+// Sign of a - b: a and b both n words.
+inline int compareWords(const Word* a, const Word* b, std::uint32_t n) {
+    for (std::uint32_t i = n; i-- > 0;) {
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+// Number of significant bits of a normal magnitude of n words (top word non-zero).
+inline std::uint64_t bitLength(const Word* a, std::uint32_t n) {
+    return n == 0 ? 0 : 32 * std::uint64_t{n} - static_cast<unsigned>(std::countl_zero(a[n - 1]));
+}
+
+// Sign of a - b * 2^bits, for normal magnitudes a (an words) and b (bn words).
+inline int compareShifted(const Word* a, std::uint32_t an, const Word* b, std::uint32_t bn,
+                          std::uint64_t bits) {
+    const std::uint64_t aBits = bitLength(a, an);
+    const std::uint64_t bBits = bn == 0 ? 0 : bitLength(b, bn) + bits;
+    if (aBits != bBits) return aBits < bBits ? -1 : 1;
+    if (an == 0) return 0;
+    // Same bit length, so the shifted b's top word is word an-1 too. Word k of b << bits
+    // is made of b[k - offset] and the top of b[k - offset - 1].
+    const std::uint64_t offset = bits / 32;
+    const unsigned shift = static_cast<unsigned>(bits % 32);
+    for (std::uint64_t k = an; k-- > offset;) {
+        const std::uint64_t j = k - offset;
+        const std::uint64_t pair =
+            (j < bn ? std::uint64_t{b[j]} << 32 : 0) | (j > 0 ? b[j - 1] : 0);
+        const auto word = static_cast<Word>((pair << shift) >> 32);
+        if (a[k] != word) return a[k] < word ? -1 : 1;
+    }
+    for (std::uint64_t k = offset; k-- > 0;) {
+        if (a[k] != 0) return 1;
+    }
+    return 0;
+}
+
+}  // namespace VELD::kernels
