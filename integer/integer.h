@@ -145,6 +145,9 @@ bool sumMayGrow(const Integer& a, const Integer& b);
 Integer addMagnitudes(const Integer& a, const Integer& b);
 // |a| - |b|; negative when |a| < |b|.
 Integer subtractMagnitudes(const Integer& a, const Integer& b);
+// True when a has no more clear bits than b, counted over whole words: a is then the
+// multiplicand of a * b, and b the driver.
+bool isMultiplicand(const Integer& a, const Integer& b);
 // |multiplicand| * |driver|, one shifted addition per set bit of the driver.
 Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver);
 // Greatest common divisor of |a| and |b|; never negative.

@@ -8,12 +8,10 @@
 
 namespace VELD {
 
-namespace {
-
 // True when a has no more clear bits than b, counted over whole words (the leading zeros
 // of the top word included). The two counts are built up in lock step, a word at a time,
 // always extending the smaller one, so neither is counted past the other's total.
-bool hasNoMoreClearBits(const Integer& a, const Integer& b) {
+bool isMultiplicand(const Integer& a, const Integer& b) {
     const std::uint32_t* aWords = a.getWords();
     const std::uint32_t* bWords = b.getWords();
     std::uint64_t aClear = 0, bClear = 0;
@@ -28,8 +26,6 @@ bool hasNoMoreClearBits(const Integer& a, const Integer& b) {
         }
     }
 }
-
-}  // namespace
 
 // For each set bit p of the driver, |multiplicand| * 2^p is added into the accumulator:
 // the multiplicand's words, shifted by p mod 32 on the fly, go into the accumulator from
@@ -76,7 +72,7 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
 // the multiplicand.
 //   signs:  + * + = +,  + * - = -,  - * + = -,  - * - = +,  zero never signed
 Integer Integer::operator*(const Integer& other) const {
-    const bool thisMultiplies = isZero() || (!other.isZero() && hasNoMoreClearBits(*this, other));
+    const bool thisMultiplies = isZero() || (!other.isZero() && isMultiplicand(*this, other));
     Integer product = thisMultiplies ? shiftAndAdd(*this, other) : shiftAndAdd(other, *this);
     product.negative = !product.isZero() && isNegative() != other.isNegative() ? 1 : 0;
     return product;

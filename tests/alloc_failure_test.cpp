@@ -59,23 +59,10 @@ TEST(AllocationFailure, IntegerCoreOperations) {
     EXPECT_GT(injected, 50u);
 }
 
-// Each set bit of the driver costs one addition, an array of its own; shifts of the
-// working copy allocate only when it outgrows its array. So the allocation count shows
-// which operand drove: the one with more clear bits over its whole words, in either order.
-TEST(AllocationFailure, OperandWithMoreClearBitsDrives) {
-    const std::uint32_t threeWords[] = {0xFFFFFFFFu, 0xFFFFFFFFu, 1};  // 65 set, 31 clear
-    const Integer a = Integer::fromWords(threeWords, 3, false);
-    const Integer b(0xFFFF);  // 16 set, 16 clear
-    for (const auto& [left, right] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
-        armAllocationFailure(0);
-        const Integer product = *left * *right;
-        const std::uint64_t allocations = disarmAllocationFailure();
-        EXPECT_GE(allocations, 65u);
-        EXPECT_LE(allocations, 70u);
-    }
+TEST(AllocationFailure, ZeroShiftAllocatesNothing) {
     Integer zero;
     armAllocationFailure(1);
-    zero.shiftLeft(1000);  // a zero allocates nothing
+    zero.shiftLeft(1000);
     EXPECT_EQ(disarmAllocationFailure(), 0u);
 }
 

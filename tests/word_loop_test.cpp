@@ -1,0 +1,173 @@
+// The word loops under the arithmetic: the shifted addition of a product at every bit
+// offset, the steps by ten against their bit recurrence, sums of a value with itself, the
+// role choice, and interrupts that land in loops which obtain no storage.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gmp_support.h"
+#include "integer/integer.h"
+
+namespace VELD {
+namespace {
+
+using testing::fromMpz;
+using testing::isNormal;
+using testing::power2;
+using testing::toMpz;
+
+// Every bit offset of the first three words, for multiplicands that fill whole words
+// with ones (so each addition carries through all of them and beyond), a mixed one, and a
+// driver bit alone or on top of a run of ones (so the additions overlap).
+TEST(WordLoops, ShiftedAdditionAtEveryOffset) {
+    const mpz_class multiplicands[] = {power2(32) - 1, power2(64) - 1, power2(96) - 1,
+                                       power2(160) - 1, mpz_class("8000000180000001", 16)};
+    for (const mpz_class& m : multiplicands) {
+        for (unsigned p = 0; p < 96; ++p) {
+            for (const mpz_class& driver :
+                 {power2(p), mpz_class(power2(p + 1) - 1), mpz_class(power2(p + 64) + power2(p))}) {
+                const Integer x = fromMpz(m), y = fromMpz(driver);
+                const Integer product = shiftAndAdd(x, y);
+                ASSERT_EQ(toMpz(product), m * driver) << m.get_str(16) << " p=" << p;
+                ASSERT_TRUE(isNormal(product));
+            }
+        }
+    }
+}
+
+// The quotient bits of x / 10 as the recurrence defines them, one bit a step: it is
+// defined for any x, a multiple of ten or not.
+std::vector<std::uint32_t> tenthsBitByBit(std::vector<std::uint32_t> x) {
+    const std::size_t bits = 32 * x.size();
+    auto bit = [&](std::size_t n) { return n < bits ? (x[n / 32] >> (n % 32)) & 1u : 0u; };
+    unsigned carry = 0, previous = 0, beforePrevious = 0;
+    for (std::size_t n = 0; n < bits; ++n) {
+        const unsigned y = bit(n + 1) ^ beforePrevious ^ carry;
+        carry = (y & beforePrevious) | (y & carry) | (beforePrevious & carry);
+        x[n / 32] = (x[n / 32] & ~(1u << (n % 32))) | (y << (n % 32));
+        beforePrevious = previous;
+        previous = y;
+    }
+    return x;
+}
+
+TEST(WordLoops, DivideByTenFollowsTheRecurrence) {
+    std::mt19937 rng(1207);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint32_t> words(1 + rng() % 9);
+        for (auto& word : words) {
+            switch (rng() % 4) {
+                case 0:
+                    word = 0;
+                    break;  // low zero words are skipped
+                case 1:
+                    word = 0xFFFFFFFFu;
+                    break;
+                default:
+                    word = static_cast<std::uint32_t>(rng());
+            }
+        }
+        if (round % 3 == 0) words[0] &= ~0u << (rng() % 32);  // trailing zeros inside a word
+        words.back() |= 1u << (rng() % 32);
+        Integer x =
+            Integer::fromWords(words.data(), static_cast<std::uint32_t>(words.size()), false);
+        std::vector<std::uint32_t> expected = tenthsBitByBit(words);
+        const Integer y =
+            Integer::fromWords(expected.data(), static_cast<std::uint32_t>(expected.size()), false);
+        x.divideByTen();
+        ASSERT_EQ(x, y) << toMpz(Integer::fromWords(
+                                     words.data(), static_cast<std::uint32_t>(words.size()), false))
+                               .get_str(16);
+        ASSERT_TRUE(isNormal(x));
+    }
+}
+
+// In-place sums and differences of a value with itself, at the top of a word and across
+// sign changes.
+TEST(WordLoops, InPlaceSumsWithItself) {
+    const mpz_class values[] = {
+        1, power2(31), power2(32) - 1, power2(64) - 1, power2(95) + 7, -power2(64) + 1};
+    for (const mpz_class& v : values) {
+        Integer twice = fromMpz(v);
+        twice += twice;
+        ASSERT_EQ(toMpz(twice), 2 * v) << v.get_str();
+        Integer none = fromMpz(v);
+        none -= none;
+        ASSERT_TRUE(none.isZero() && isNormal(none)) << v.get_str();
+        Integer flipped = fromMpz(v);
+        flipped -= fromMpz(2 * v);
+        ASSERT_EQ(toMpz(flipped), -v) << v.get_str();
+        ASSERT_TRUE(isNormal(flipped));
+    }
+}
+
+// The operand with no more clear bits, counted over whole words, is the multiplicand; a
+// tie keeps the left one.
+TEST(WordLoops, RoleChoice) {
+    const std::uint32_t threeWords[] = {0xFFFFFFFFu, 0xFFFFFFFFu, 1};  // 31 clear bits
+    const Integer a = Integer::fromWords(threeWords, 3, false);
+    const Integer b(0xFFFF);      // 16 clear
+    const Integer c(0x7FFFFFFF);  // 1 clear
+    const Integer twoWords = a - Integer(0x7FFFFFFF) - Integer(0x7FFFFFFF);
+    EXPECT_FALSE(isMultiplicand(a, b));
+    EXPECT_TRUE(isMultiplicand(b, a));
+    EXPECT_TRUE(isMultiplicand(c, b));
+    EXPECT_TRUE(isMultiplicand(Integer(1), Integer(1)));
+    EXPECT_TRUE(isMultiplicand(b, Integer(-0xFFFF)));  // signs do not count
+    EXPECT_FALSE(isMultiplicand(twoWords, c));
+}
+
+// A long computation that obtains no storage while it runs still notices the flag: set
+// from another thread once the work is under way, it must end the work with the interrupt
+// message rather than let it run to its end.
+void expectInterrupted(const char* label, const std::function<void()>& work) {
+    interruptRequested = 0;
+    std::thread setter([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        interruptRequested = 1;
+    });
+    const char* message = nullptr;
+    try {
+        work();
+    } catch (const Exception& fault) {
+        message = fault.getMessage();
+    }
+    setter.join();
+    interruptRequested = 0;
+    ASSERT_NE(message, nullptr) << label << " ran to its end";
+    EXPECT_STREQ(message, COMPUTATION_INTERRUPTED) << label;
+}
+
+Integer randomWords(std::uint32_t count, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint32_t> words(count);
+    for (auto& word : words)
+        word = static_cast<std::uint32_t>(rng());
+    words.back() |= 1;
+    return Integer::fromWords(words.data(), count, false);
+}
+
+TEST(WordLoops, InterruptLandsInLoopsWithoutAllocation) {
+    const Integer a = randomWords(40000, 1), b = randomWords(40000, 2);
+    expectInterrupted("a product", [&] { (void)(a * b); });
+    const Integer dividend = randomWords(80000, 3), divisor = randomWords(40000, 4);
+    expectInterrupted("a division", [&] {
+        Integer quotient(dividend);
+        (void)quotient.integerDivision(divisor);
+    });
+    // The steps by ten test the flag on every call; print's digit loop makes one per digit.
+    Integer power = fromMpz(power2(100));
+    power.multiplyByTen();
+    interruptRequested = 1;
+    EXPECT_THROW(power.divideByTen(), Exception);
+    EXPECT_THROW(power.multiplyByTen(), Exception);
+    interruptRequested = 0;
+}
+
+}  // namespace
+}  // namespace VELD
