@@ -20,6 +20,7 @@ using Word = std::uint32_t;
 inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
     std::uint64_t carry = 0;
     std::uint32_t i = 0;
+#pragma GCC unroll 2
     for (; i + 1 < n; i += 2) {
         std::uint64_t sum;
         const bool out = __builtin_add_overflow(loadPair(a + i), loadPair(b + i), &sum);
@@ -38,6 +39,7 @@ inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
 inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
     std::uint64_t borrow = 0;
     std::uint32_t i = 0;
+#pragma GCC unroll 2
     for (; i + 1 < n; i += 2) {
         std::uint64_t difference;
         const bool out = __builtin_sub_overflow(loadPair(a + i), loadPair(b + i), &difference);
@@ -85,6 +87,7 @@ inline std::uint64_t spillOf(std::uint64_t chunk, unsigned shift) {
 inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
     std::uint64_t spill = 0, carry = 0;
     std::uint32_t i = 0;
+#pragma GCC unroll 2
     for (; i + 1 < n; i += 2) {
         const std::uint64_t chunk = loadPair(b + i);
         const std::uint64_t shifted = (chunk << shift) | spill;
@@ -107,6 +110,7 @@ inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, uns
 inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
     std::uint64_t spill = 0, borrow = 0;
     std::uint32_t i = 0;
+#pragma GCC unroll 2
     for (; i + 1 < n; i += 2) {
         const std::uint64_t chunk = loadPair(b + i);
         const std::uint64_t shifted = (chunk << shift) | spill;
