@@ -27,41 +27,52 @@ bool isMultiplicand(const Integer& a, const Integer& b) {
     }
 }
 
-// For each set bit p of the driver, |multiplicand| * 2^p is added into the accumulator:
-// the multiplicand's words, shifted by p mod 32 on the fly, go into the accumulator from
-// word p / 32, and only the carry runs on above them. The accumulator is sized once for
-// the whole product, so no addition allocates.
-Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
-    Integer accumulator;
-    if (multiplicand.isZero() || driver.isZero()) return accumulator;
-    const std::uint32_t count = multiplicand.length;
-    accumulator.createSpace(std::uint64_t{count} + driver.length);
-    std::memset(accumulator.words, 0, std::size_t{accumulator.length} * sizeof(std::uint32_t));
-    const std::uint32_t* const source = multiplicand.words;
-    std::uint32_t* const sum = accumulator.words;
-    const std::uint32_t total = accumulator.length;
-    // The flag is tested every so many words of the driver, about every 2^16 words added.
+namespace {
+
+// Calls visit(i, shift) for each set bit 32 * i + shift of the driver, from the lowest,
+// testing the interrupt flag every so many words: about every 2^16 words added, for
+// additions of `count` words each.
+template <typename Visit>
+void forEachSetBit(const std::uint32_t* driver, std::uint32_t length, std::uint32_t count,
+                   Visit visit) {
     const std::uint32_t checkEvery = count >= (1u << 16) ? 1 : (1u << 16) / count;
-    std::uint32_t untilCheck = checkEvery;
-    for (std::uint32_t i = 0; i < driver.length; ++i) {
+    std::uint32_t untilCheck = 1;
+    for (std::uint32_t i = 0; i < length; ++i) {
         if (--untilCheck == 0) {
             checkInterrupt();
             untilCheck = checkEvery;
         }
-        for (std::uint32_t bits = driver.words[i]; bits != 0; bits &= bits - 1) {
-            const auto shift = static_cast<unsigned>(std::countr_zero(bits));
-            if (count <= 2) {  // the multiplicand fits one 64-bit chunk: add it as one
-                const std::uint64_t chunk = count == 2 ? loadPair(source) : source[0];
-                std::uint64_t low;
-                const bool carry = __builtin_add_overflow(loadPair(sum + i), chunk << shift, &low);
-                storePair(sum + i, low);
-                kernels::addCarry(sum + i + 2, total - i - 2,
-                                  kernels::spillOf(chunk, shift) + (carry ? 1 : 0));
-                continue;
-            }
+        for (std::uint32_t bits = driver[i]; bits != 0; bits &= bits - 1)
+            visit(i, static_cast<unsigned>(std::countr_zero(bits)));
+    }
+}
+
+}  // namespace
+
+// For each set bit p of the driver, |multiplicand| * 2^p is added into the accumulator:
+// the multiplicand's words, shifted by p mod 32 on the fly, go into the accumulator from
+// word p / 32, and only the carry runs on above them. The accumulator is sized once for
+// the whole product (and a word more, so that a multiplicand of one 64-bit chunk can
+// always be added as 96 bits), so no addition allocates.
+Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
+    Integer accumulator;
+    if (multiplicand.isZero() || driver.isZero()) return accumulator;
+    const std::uint32_t count = multiplicand.length;
+    accumulator.createSpace(std::uint64_t{count} + driver.length + 1);
+    std::memset(accumulator.words, 0, std::size_t{accumulator.length} * sizeof(std::uint32_t));
+    const std::uint32_t* const source = multiplicand.words;
+    std::uint32_t* const sum = accumulator.words;
+    const std::uint32_t total = accumulator.length;
+    if (count <= 2) {
+        const std::uint64_t chunk = count == 2 ? loadPair(source) : source[0];
+        forEachSetBit(driver.words, driver.length, count, [&](std::uint32_t i, unsigned shift) {
+            kernels::addChunkShifted(sum + i, total - i, chunk, shift);
+        });
+    } else {
+        forEachSetBit(driver.words, driver.length, count, [&](std::uint32_t i, unsigned shift) {
             const std::uint64_t out = kernels::addShiftedInto(sum + i, source, count, shift);
             kernels::addCarry(sum + i + count, total - i - count, out);
-        }
+        });
     }
     accumulator.normalize();
     return accumulator;

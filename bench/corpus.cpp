@@ -1,0 +1,122 @@
+// The lines of the speed comparison, and their forms for the peer calculators.
+//
+//   exactcalc_corpus lines SEED COUNT   COUNT random lines that have a value (the random
+//                                       lines of the oracle test, less those that fault
+//                                       and those the reference finds too heavy)
+//   exactcalc_corpus render gp|calc     each line of standard input in that calculator's
+//                                       syntax: computed and printed, or only computed when
+//                                       exactcalc finds its value too long to print
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/console.h"
+#include "expression/expression.h"
+#include "../tests/line_generator.h"
+#include "../tests/reference_calculator.h"
+
+namespace {
+
+using VELD::Exception;
+using VELD::Expression;
+
+// The fully parenthesised text exactcalc writes back, and whether the value fits its
+// output; nothing when the line does not parse or has no value.
+struct Answer {
+    std::string canonical;
+    bool printable;
+};
+
+std::unique_ptr<Answer> answer(const std::string& line) {
+    static std::vector<char> buffer(VELD::OUTPUT_BUFFER_SIZE);
+    try {
+        const auto root = Expression::parse(line.substr(0, VELD::LINE_LIMIT).c_str());
+        if (root->print(buffer.data(), VELD::OUTPUT_BUFFER_SIZE) != 0) return nullptr;
+        std::string canonical = buffer.data();
+        const bool printable = root->evaluate().print(buffer.data(), VELD::OUTPUT_BUFFER_SIZE) == 0;
+        return std::make_unique<Answer>(Answer{std::move(canonical), printable});
+    } catch (const Exception&) {
+        return nullptr;
+    }
+}
+
+// Rewrites exactcalc's parenthesised form, whose every operation has parentheses of its
+// own: "(a choose b)" and "(a!)" become the peer's functions, the rest stays.
+class Renderer {
+public:
+    Renderer(std::string_view text, bool calc) : text(text), calc(calc) {}
+
+    std::string operand() {
+        if (text[at] != '(') {
+            const std::size_t start = at;
+            while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+                ++at;
+            return std::string(text.substr(start, at - start));
+        }
+        ++at;  // "("
+        std::string left = operand();
+        if (text[at] == '!') {
+            at += 2;  // "!)"
+            return calc ? "fact(" + left + ")" : "(" + left + ")!";
+        }
+        const std::size_t end = text.find(' ', at + 1);
+        const std::string op(text.substr(at + 1, end - at - 1));
+        at = end + 1;
+        std::string right = operand();
+        ++at;  // ")"
+        if (op == "choose") return (calc ? "comb(" : "binomial(") + left + ", " + right + ")";
+        return "(" + left + " " + op + " " + right + ")";
+    }
+
+private:
+    std::string_view text;
+    bool calc;
+    std::size_t at = 0;
+};
+
+int lines(std::uint64_t seed, std::uint64_t count) {
+    VELD::testing::LineGenerator generator(seed);
+    for (std::uint64_t written = 0, tried = 0; written < count && tried < 100 * count; ++tried) {
+        const std::string line = generator.next();
+        const auto reference = VELD::testing::referenceAnswer(line.substr(0, VELD::LINE_LIMIT));
+        if (!reference || reference->find(" = ") == std::string::npos) continue;
+        if (answer(line) == nullptr) continue;
+        std::cout << line << '\n';
+        ++written;
+    }
+    return 0;
+}
+
+int render(bool calc) {
+    if (calc) std::cout << "config(\"mode\", \"frac\"),;\n";
+    for (std::string line; std::getline(std::cin, line);) {
+        const auto value = answer(line);
+        if (value == nullptr) {
+            std::cerr << "exactcalc_corpus: no value for '" << line << "'\n";
+            return 1;
+        }
+        const std::string expression = Renderer(value->canonical, calc).operand();
+        // Values exactcalc does not print are only computed by the peers too.
+        std::cout << (value->printable ? "" : "x = ") << expression
+                  << (value->printable ? "" : ";") << '\n';
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const std::string_view mode = argc > 1 ? argv[1] : "";
+    if (mode == "lines" && argc == 4)
+        return lines(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10));
+    if (mode == "render" && argc == 3 && (std::string_view(argv[2]) == "gp" ||
+                                          std::string_view(argv[2]) == "calc")) {
+        return render(std::string_view(argv[2]) == "calc");
+    }
+    std::cerr << "usage: exactcalc_corpus lines SEED COUNT | render gp|calc\n";
+    return 2;
+}
