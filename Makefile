@@ -4,6 +4,7 @@ SANITIZE_DIR ?= build-sanitize
 BENCH_DIR    ?= build-bench
 FUZZ_DIR     ?= build-fuzz
 VALGRIND_DIR ?= build-valgrind
+COMPARE_DIR  ?= build-compare
 VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q
 FUZZ_SECONDS ?= 60
 PREFIX       ?= /usr/local
@@ -11,7 +12,7 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 # Installs the packages a target needs when the machine lacks them; silent otherwise.
 DEPS         ?= tools/install-deps
 
-.PHONY: all build calculator test sanitize bench fuzz valgrind soak run install clean
+.PHONY: all build calculator test sanitize bench compare fuzz valgrind soak run install clean
 
 all: build
 
@@ -43,6 +44,14 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	$(BENCH_DIR)/bench/exactcalc_bench
 
+# exactcalc beside gp and calc where they are installed; COMPARE_ARGS=--instructions adds
+# callgrind counts.
+compare:
+	@$(DEPS) compare
+	cmake -S . -B $(COMPARE_DIR) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=OFF -DEXACTCALC_COMPARE=ON
+	cmake --build $(COMPARE_DIR) -j $(JOBS) --target exactcalc exactcalc_corpus
+	bench/compare $(COMPARE_DIR) $(COMPARE_ARGS)
+
 fuzz:
 	@$(DEPS) fuzz
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -69,4 +78,4 @@ install: calculator
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR)
+	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR) $(COMPARE_DIR)
