@@ -27,15 +27,17 @@ Integer Integer::integerDivision(const Integer& divisor) {
     quotient.createSpace(distance / 32 + 1);
     std::memset(quotient.words, 0, std::size_t{quotient.length} * sizeof(std::uint32_t));
     // The shifted divisor S = |divisor| * 2^m and the quotient bit B = 2^m are kept as the
-    // bit offset m, from `distance` down; at most one subtraction per step. The flag is
-    // tested every so many steps, as a step obtains no storage.
+    // bit offset m, from `distance` down; at most one subtraction per step. A step obtains
+    // no storage, so the flag is tested every so many steps: about every 2^16 words
+    // subtracted.
     std::uint64_t m = distance;
+    const std::uint32_t checkEvery = divisorLength >= (1u << 16) ? 1 : (1u << 16) / divisorLength;
     std::uint32_t untilCheck = 1;
     while (kernels::compareShifted(remainder.words, remainder.length, divisorWords, divisorLength,
                                    0) >= 0) {
         if (--untilCheck == 0) {
             checkInterrupt();
-            untilCheck = 1024;
+            untilCheck = checkEvery;
         }
         while (kernels::compareShifted(remainder.words, remainder.length, divisorWords,
                                        divisorLength, m) >= 0) {
