@@ -16,41 +16,52 @@ namespace VELD::kernels {
 
 using Word = std::uint32_t;
 
+// The loops below take two chunks (four words) a step, so that the carry or borrow passes
+// from chunk to chunk without leaving the processor's flag, then a last chunk and a last
+// word where the count asks for them.
+
 // a[0..n) += b[0..n); returns the carry out (0 or 1).
 inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
-    std::uint64_t carry = 0;
+    unsigned char carry = 0;
     std::uint32_t i = 0;
-#pragma GCC unroll 2
-    for (; i + 1 < n; i += 2) {
-        std::uint64_t sum;
-        const bool out = __builtin_add_overflow(loadPair(a + i), loadPair(b + i), &sum);
-        carry = static_cast<std::uint64_t>(out | __builtin_add_overflow(sum, carry, &sum));
-        storePair(a + i, sum);
+    for (; i + 3 < n; i += 4) {
+        const std::uint64_t low = addWithCarry(loadPair(a + i), loadPair(b + i), carry);
+        const std::uint64_t high = addWithCarry(loadPair(a + i + 2), loadPair(b + i + 2), carry);
+        storePair(a + i, low);
+        storePair(a + i + 2, high);
+    }
+    if (i + 1 < n) {
+        storePair(a + i, addWithCarry(loadPair(a + i), loadPair(b + i), carry));
+        i += 2;
     }
     if (i < n) {
-        carry += std::uint64_t{a[i]} + b[i];
-        a[i] = static_cast<Word>(carry);
-        carry >>= 32;
+        const std::uint64_t sum = std::uint64_t{a[i]} + b[i] + carry;
+        a[i] = static_cast<Word>(sum);
+        return sum >> 32;
     }
     return carry;
 }
 
 // a[0..n) -= b[0..n); returns the borrow out (0 or 1).
 inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
-    std::uint64_t borrow = 0;
+    unsigned char borrow = 0;
     std::uint32_t i = 0;
-#pragma GCC unroll 2
-    for (; i + 1 < n; i += 2) {
-        std::uint64_t difference;
-        const bool out = __builtin_sub_overflow(loadPair(a + i), loadPair(b + i), &difference);
-        borrow = static_cast<std::uint64_t>(
-            out | __builtin_sub_overflow(difference, borrow, &difference));
-        storePair(a + i, difference);
+    for (; i + 3 < n; i += 4) {
+        const std::uint64_t low = subtractWithBorrow(loadPair(a + i), loadPair(b + i), borrow);
+        const std::uint64_t high =
+            subtractWithBorrow(loadPair(a + i + 2), loadPair(b + i + 2), borrow);
+        storePair(a + i, low);
+        storePair(a + i + 2, high);
+    }
+    if (i + 1 < n) {
+        storePair(a + i, subtractWithBorrow(loadPair(a + i), loadPair(b + i), borrow));
+        i += 2;
     }
     if (i < n) {
         const std::uint64_t subtrahend = std::uint64_t{b[i]} + borrow;
-        borrow = a[i] < subtrahend ? 1 : 0;
-        a[i] = static_cast<Word>(a[i] - subtrahend);
+        const Word word = a[i];
+        a[i] = static_cast<Word>(word - subtrahend);
+        return word < subtrahend ? 1 : 0;
     }
     return borrow;
 }
@@ -85,23 +96,30 @@ inline std::uint64_t spillOf(std::uint64_t chunk, unsigned shift) {
 
 // a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
 inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
-    std::uint64_t spill = 0, carry = 0;
-    std::uint32_t i = 0;
-#pragma GCC unroll 2
-    for (; i + 1 < n; i += 2) {
-        const std::uint64_t chunk = loadPair(b + i);
-        const std::uint64_t shifted = (chunk << shift) | spill;
+    std::uint64_t spill = 0;  // the bits of the chunk below that this chunk takes in
+    auto shifted = [&](std::uint32_t at) {
+        const std::uint64_t chunk = loadPair(b + at);
+        const std::uint64_t moved = (chunk << shift) | spill;
         spill = spillOf(chunk, shift);
-        std::uint64_t sum;
-        const bool out = __builtin_add_overflow(loadPair(a + i), shifted, &sum);
-        carry = static_cast<std::uint64_t>(out | __builtin_add_overflow(sum, carry, &sum));
-        storePair(a + i, sum);
+        return moved;
+    };
+    unsigned char carry = 0;
+    std::uint32_t i = 0;
+    for (; i + 3 < n; i += 4) {
+        const std::uint64_t low = addWithCarry(loadPair(a + i), shifted(i), carry);
+        const std::uint64_t high = addWithCarry(loadPair(a + i + 2), shifted(i + 2), carry);
+        storePair(a + i, low);
+        storePair(a + i + 2, high);
+    }
+    if (i + 1 < n) {
+        storePair(a + i, addWithCarry(loadPair(a + i), shifted(i), carry));
+        i += 2;
     }
     if (i < n) {
-        const std::uint64_t shifted = (std::uint64_t{b[i]} << shift) | spill;
-        carry += std::uint64_t{a[i]} + static_cast<Word>(shifted);
-        a[i] = static_cast<Word>(carry);
-        return (carry >> 32) + (shifted >> 32);
+        const std::uint64_t moved = (std::uint64_t{b[i]} << shift) | spill;
+        const std::uint64_t sum = std::uint64_t{a[i]} + static_cast<Word>(moved) + carry;
+        a[i] = static_cast<Word>(sum);
+        return (sum >> 32) + (moved >> 32);
     }
     return carry + spill;
 }
@@ -119,25 +137,31 @@ inline void addChunkShifted(Word* a, std::uint32_t n, std::uint64_t chunk, unsig
 
 // a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
 inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
-    std::uint64_t spill = 0, borrow = 0;
-    std::uint32_t i = 0;
-#pragma GCC unroll 2
-    for (; i + 1 < n; i += 2) {
-        const std::uint64_t chunk = loadPair(b + i);
-        const std::uint64_t shifted = (chunk << shift) | spill;
+    std::uint64_t spill = 0;  // the bits of the chunk below that this chunk takes in
+    auto shifted = [&](std::uint32_t at) {
+        const std::uint64_t chunk = loadPair(b + at);
+        const std::uint64_t moved = (chunk << shift) | spill;
         spill = spillOf(chunk, shift);
-        std::uint64_t difference;
-        const bool out = __builtin_sub_overflow(loadPair(a + i), shifted, &difference);
-        borrow = static_cast<std::uint64_t>(
-            out | __builtin_sub_overflow(difference, borrow, &difference));
-        storePair(a + i, difference);
+        return moved;
+    };
+    unsigned char borrow = 0;
+    std::uint32_t i = 0;
+    for (; i + 3 < n; i += 4) {
+        const std::uint64_t low = subtractWithBorrow(loadPair(a + i), shifted(i), borrow);
+        const std::uint64_t high = subtractWithBorrow(loadPair(a + i + 2), shifted(i + 2), borrow);
+        storePair(a + i, low);
+        storePair(a + i + 2, high);
+    }
+    if (i + 1 < n) {
+        storePair(a + i, subtractWithBorrow(loadPair(a + i), shifted(i), borrow));
+        i += 2;
     }
     if (i < n) {
-        const std::uint64_t shifted = (std::uint64_t{b[i]} << shift) | spill;
-        const std::uint64_t subtrahend = (shifted & 0xFFFFFFFFu) + borrow;
+        const std::uint64_t moved = (std::uint64_t{b[i]} << shift) | spill;
+        const std::uint64_t subtrahend = (moved & 0xFFFFFFFFu) + borrow;
         const Word word = a[i];
         a[i] = static_cast<Word>(word - subtrahend);
-        return (shifted >> 32) + (word < subtrahend ? 1 : 0);
+        return (moved >> 32) + (word < subtrahend ? 1 : 0);
     }
     return borrow + spill;
 }

@@ -1,10 +1,14 @@
 // Two consecutive words of a magnitude taken as one 64-bit chunk, the first word in the
-// low half, so that word loops can step two words at a time.
+// low half, so that word loops can step two words at a time; and the carry arithmetic on
+// such chunks.
 #pragma once
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace VELD {
 
@@ -25,6 +29,36 @@ inline void storePair(std::uint32_t* pair, std::uint64_t chunk) {
         pair[0] = static_cast<std::uint32_t>(chunk);
         pair[1] = static_cast<std::uint32_t>(chunk >> 32);
     }
+}
+
+// x + y + carry, for a carry of 0 or 1; the carry out of the chunk replaces carry. On
+// x86-64 this is the processor's add-with-carry, which chains through a loop.
+inline std::uint64_t addWithCarry(std::uint64_t x, std::uint64_t y, unsigned char& carry) {
+#if defined(__x86_64__)
+    unsigned long long sum;
+    carry = _addcarry_u64(carry, x, y, &sum);
+    return sum;
+#else
+    std::uint64_t sum;
+    const bool out = __builtin_add_overflow(x, y, &sum);
+    carry = static_cast<unsigned char>(out | __builtin_add_overflow(sum, carry, &sum));
+    return sum;
+#endif
+}
+
+// x - y - borrow, for a borrow of 0 or 1; the borrow out of the chunk replaces borrow.
+inline std::uint64_t subtractWithBorrow(std::uint64_t x, std::uint64_t y, unsigned char& borrow) {
+#if defined(__x86_64__)
+    unsigned long long difference;
+    borrow = _subborrow_u64(borrow, x, y, &difference);
+    return difference;
+#else
+    std::uint64_t difference;
+    const bool out = __builtin_sub_overflow(x, y, &difference);
+    borrow =
+        static_cast<unsigned char>(out | __builtin_sub_overflow(difference, borrow, &difference));
+    return difference;
+#endif
 }
 
 }  // namespace VELD
