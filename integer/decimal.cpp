@@ -19,6 +19,16 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// v + (v << shift) or, for a negative shift, v - (v << -shift), kept as one shift and one
+// addition: the compiler is not let to fold a chain of them into a multiplication.
+std::uint64_t plusShifted(std::uint64_t v, int shift) {
+    std::uint64_t moved = shift >= 0 ? v << shift : v << -shift;
+#if defined(__GNUC__)
+    asm("" : "+r"(moved));
+#endif
+    return shift >= 0 ? v + moved : v - moved;
+}
+
 }  // namespace
 
 Integer::Integer(const char* text) {
@@ -49,16 +59,12 @@ void Integer::multiplyByTen() {
         checkInterrupt();
     }
     std::uint64_t previous = 0;
-    std::uint64_t carry = 0;
+    unsigned char carry = 0;
     auto tenTimes = [&](std::uint64_t chunk) {
         const std::uint64_t eight = (chunk << 3) | (previous >> 61);
         const std::uint64_t two = (chunk << 1) | (previous >> 63);
-        std::uint64_t sum = eight + two;
-        const std::uint64_t carryOut = sum < eight ? 1 : 0;
-        sum += carry;
-        carry = carryOut + (sum < carry ? 1 : 0);
         previous = chunk;
-        return sum;
+        return addWithCarry(eight, two, carry);
     };
     // Locals, so that the stores through `product` need not reload the fields. Low zero
     // words stay zero and send nothing upward, so the product starts above them.
@@ -86,16 +92,18 @@ void Integer::multiplyByTen() {
 
 // Solves x = 2y + 8y for y from the low end. Bit by bit this is the recurrence
 // y(n) = x(n+1) ^ y(n-2) ^ carry, with the carry out the majority of the three: the sum
-// y + 4y, built up from bit 0, must reproduce x shifted right by one. Here it is solved 64
-// bits at a time. For one chunk, with the top two bits of the chunk below (which 4y moves
-// into this chunk) and the carry out of the chunk below,
-//     y + ((y << 2) | topTwo) + carry = dividend (mod 2^64),
-// so 5y = dividend - topTwo - carry (mod 2^64), and y is that number times the inverse of
-// 5 mod 2^64, (1 - 4)(1 + 16)(1 + 256)(1 + 2^16)(1 + 2^32), applied as shifted additions;
-// the carry out of the chunk is the carry out of its sum. Each quotient chunk replaces its
-// dividend chunk once read; the next word's low bit, still a dividend bit, supplies the
-// chunk's top dividend bit. Low words that hold only zeros, up to and including bit 0 of
-// the word after them, give quotient zeros and no carry, so they are skipped.
+// y + 4y, built up from bit 0, must reproduce x shifted right by one. Here the recurrence
+// is run 64 bits a step. Within a chunk, with the top two bits of the chunk below (which
+// 4y moves into this chunk) and the carry out of the chunk below,
+//     y = z - 4y (mod 2^64), where z = dividend - topTwo - carry.
+// Put into itself, the recurrence doubles the bits it settles at each round:
+//     y = (z - 4z) + 16y = z1 + 16y, then y = (z1 + 16 z1) + 256y, and so on,
+// until after the rounds for 4, 16, 256, 2^16 and 2^32 the term in y has left the chunk.
+// The carry out of the chunk is the carry out of its sum y + 4y. Each quotient chunk
+// replaces its dividend chunk once read; the next word's low bit, still a dividend bit,
+// supplies the chunk's top dividend bit. Low words that hold only zeros, up to and
+// including bit 0 of the word after them, give quotient zeros and no carry, so they are
+// skipped.
 void Integer::divideByTen() {
     checkInterrupt();
     const std::uint32_t count = length;
@@ -107,17 +115,16 @@ void Integer::divideByTen() {
     const std::uint64_t trailingZeros =
         32 * std::uint64_t{first} + static_cast<unsigned>(std::countr_zero(magnitude[first]));
     std::uint32_t i = trailingZeros == 0 ? 0 : static_cast<std::uint32_t>((trailingZeros - 1) / 32);
-    std::uint64_t topTwo = 0, carry = 0;
+    std::uint64_t topTwo = 0;
+    unsigned char carry = 0;
     auto solve = [&](std::uint64_t dividend) {
         std::uint64_t y = dividend - topTwo - carry;
-        y -= y << 2;
-        y += y << 4;
-        y += y << 8;
-        y += y << 16;
-        y += y << 32;
-        std::uint64_t sum;
-        const bool carryOut = __builtin_add_overflow(y, (y << 2) | topTwo, &sum);
-        carry = static_cast<std::uint64_t>(carryOut | __builtin_add_overflow(sum, carry, &sum));
+        y = plusShifted(y, -2);
+        y = plusShifted(y, 4);
+        y = plusShifted(y, 8);
+        y = plusShifted(y, 16);
+        y = plusShifted(y, 32);
+        addWithCarry(y, (y << 2) | topTwo, carry);  // only its carry out is wanted
         topTwo = y >> 62;
         return y;
     };

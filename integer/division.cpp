@@ -31,7 +31,7 @@ Integer Integer::integerDivision(const Integer& divisor) {
     // no storage, so the flag is tested every so many steps: about every 2^16 words
     // subtracted.
     std::uint64_t m = distance;
-    const std::uint32_t checkEvery = divisorLength >= (1u << 16) ? 1 : (1u << 16) / divisorLength;
+    const std::uint32_t checkEvery = kernels::stepsPerCheck(divisorLength);
     std::uint32_t untilCheck = 1;
     while (kernels::compareShifted(remainder.words, remainder.length, divisorWords, divisorLength,
                                    0) >= 0) {

@@ -166,6 +166,13 @@ inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n
     return borrow + spill;
 }
 
+// How many steps over `count` words make about 2^16 words (within a factor of two): how
+// often loops that obtain no storage test the interrupt flag.
+inline std::uint32_t stepsPerCheck(std::uint32_t count) {
+    const auto width = static_cast<unsigned>(std::bit_width(count));
+    return width >= 16 ? 1u : 1u << (16 - width);
+}
+
 // Sign of a - b: a and b both n words.
 inline int compareWords(const Word* a, const Word* b, std::uint32_t n) {
     for (std::uint32_t i = n; i-- > 0;) {

@@ -35,7 +35,7 @@ namespace {
 template <typename Visit>
 void forEachSetBit(const std::uint32_t* driver, std::uint32_t length, std::uint32_t count,
                    Visit visit) {
-    const std::uint32_t checkEvery = count >= (1u << 16) ? 1 : (1u << 16) / count;
+    const std::uint32_t checkEvery = kernels::stepsPerCheck(count);
     std::uint32_t untilCheck = 1;
     for (std::uint32_t i = 0; i < length; ++i) {
         if (--untilCheck == 0) {
