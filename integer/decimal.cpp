@@ -51,6 +51,15 @@ Integer::Integer(const char* text) {
 // the top word has room for it, and into an array one word longer otherwise.
 void Integer::multiplyByTen() {
     if (length == 0) return;
+    std::uint32_t first = 0;
+    while (words[first] == 0)
+        ++first;
+    multiplyByTenFrom(first);
+}
+
+// Low zero words stay zero and send nothing upward, so the product starts at word
+// `first`, below which every word is zero.
+void Integer::multiplyByTenFrom(std::uint32_t first) {
     const bool grows = words[length - 1] > 0x19999998u;  // 10 * 0x19999998 + 9 < 2^32
     std::uint32_t* product = words;
     if (grows) {
@@ -66,13 +75,10 @@ void Integer::multiplyByTen() {
         previous = chunk;
         return addWithCarry(eight, two, carry);
     };
-    // Locals, so that the stores through `product` need not reload the fields. Low zero
-    // words stay zero and send nothing upward, so the product starts above them.
+    // Locals, so that the stores through `product` need not reload the fields.
     const std::uint32_t count = length;
     const std::uint32_t* const source = words;
-    std::uint32_t i = 0;
-    while (source[i] == 0)
-        ++i;
+    std::uint32_t i = first;
     if (grows) std::memset(product, 0, std::size_t{i} * sizeof(std::uint32_t));
     for (; i + 1 < count; i += 2)
         storePair(product + i, tenTimes(loadPair(source + i)));
@@ -105,16 +111,24 @@ void Integer::multiplyByTen() {
 // including bit 0 of the word after them, give quotient zeros and no carry, so they are
 // skipped.
 void Integer::divideByTen() {
+    std::uint32_t first = 0;
+    while (first < length && words[first] == 0)
+        ++first;
+    const std::uint64_t trailingZeros =
+        first == length
+            ? 0
+            : 32 * std::uint64_t{first} + static_cast<unsigned>(std::countr_zero(words[first]));
+    divideByTenFrom(trailingZeros == 0 ? 0 : static_cast<std::uint32_t>((trailingZeros - 1) / 32));
+}
+
+// Starts at word `first`: every dividend bit up to and including bit 0 of that word is
+// zero.
+void Integer::divideByTenFrom(std::uint32_t first) {
     checkInterrupt();
+    if (length == 0) return;
     const std::uint32_t count = length;
     std::uint32_t* const magnitude = words;
-    std::uint32_t first = 0;
-    while (first < count && magnitude[first] == 0)
-        ++first;
-    if (first == count) return;
-    const std::uint64_t trailingZeros =
-        32 * std::uint64_t{first} + static_cast<unsigned>(std::countr_zero(magnitude[first]));
-    std::uint32_t i = trailingZeros == 0 ? 0 : static_cast<std::uint32_t>((trailingZeros - 1) / 32);
+    std::uint32_t i = first;
     std::uint64_t topTwo = 0;
     unsigned char carry = 0;
     auto solve = [&](std::uint64_t dividend) {
@@ -150,14 +164,21 @@ std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
         std::memcpy(buffer, "0", 2);
         return 0;
     }
+    // power = 10^e has exactly e trailing zero bits: its low e/32 words are zero, take no
+    // part in the subtractions, and are passed over by the steps by ten.
     Integer remainder = abs();
     Integer power(1);
     std::uint64_t digits = 0;
     while (compareMagnitudes(power, remainder) <= 0) {
-        power.multiplyByTen();
+        power.multiplyByTenFrom(static_cast<std::uint32_t>(digits / 32));
         ++digits;
     }
-    power.divideByTen();
+    std::uint64_t exponent = digits;
+    auto stepDown = [&] {
+        power.divideByTenFrom(static_cast<std::uint32_t>((exponent - 1) / 32));
+        --exponent;
+    };
+    stepDown();
 
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) {
@@ -170,9 +191,6 @@ std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
             std::min<std::uint64_t>(needed - capacity, std::numeric_limits<std::int32_t>::max()));
     }
 
-    // power = 10^e has e trailing zero bits, so its low e/32 words are zero and take no
-    // part in the subtractions.
-    std::uint64_t exponent = digits - 1;
     char* out = buffer;
     if (isNegative()) *out++ = '-';
     while (!power.isMagnitudeOne()) {
@@ -183,8 +201,7 @@ std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
             ++digit;
         }
         *out++ = digit;
-        power.divideByTen();
-        --exponent;
+        stepDown();
     }
     *out++ = static_cast<char>('0' + (remainder.isZero() ? 0 : remainder.words[0]));
     *out = '\0';

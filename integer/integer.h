@@ -111,6 +111,10 @@ private:
     void createSpace(std::uint64_t n);
     // Obtains an array of n words (n > 0), or throws.
     static std::uint32_t* allocateWords(std::uint64_t n);
+    // The steps by ten, for a magnitude whose words below `first` are zero (and, dividing,
+    // bit 0 of word `first` too): they start there.
+    void multiplyByTenFrom(std::uint32_t first);
+    void divideByTenFrom(std::uint32_t first);
     // Restores the normal form after high words may have become zero.
     void normalize();
     // Drops the array, leaving length 0; the sign flag is untouched.
