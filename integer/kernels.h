@@ -16,54 +16,47 @@ namespace VELD::kernels {
 
 using Word = std::uint32_t;
 
-// The loops below take two chunks (four words) a step, so that the carry or borrow passes
-// from chunk to chunk without leaving the processor's flag, then a last chunk and a last
-// word where the count asks for them.
-
-// a[0..n) += b[0..n); returns the carry out (0 or 1).
-inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
-    unsigned char carry = 0;
-    std::uint32_t i = 0;
-    for (; i + 3 < n; i += 4) {
-        const std::uint64_t low = addWithCarry(loadPair(a + i), loadPair(b + i), carry);
-        const std::uint64_t high = addWithCarry(loadPair(a + i + 2), loadPair(b + i + 2), carry);
+// a[0..n) op= the chunks that next(i) gives for words i and i+1, where op is addWithCarry
+// or subtractWithBorrow. Two chunks a step, so that the carry or borrow passes from chunk
+// to chunk without leaving the processor's flag, then a last chunk where the count asks
+// for it. Returns the carry or borrow out, and leaves i at the odd last word, if any.
+template <std::uint64_t (*op)(std::uint64_t, std::uint64_t, unsigned char&), typename Next>
+inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Next next) {
+    unsigned char flag = 0;
+    for (i = 0; i + 3 < n; i += 4) {
+        const std::uint64_t low = op(loadPair(a + i), next(i), flag);
+        const std::uint64_t high = op(loadPair(a + i + 2), next(i + 2), flag);
         storePair(a + i, low);
         storePair(a + i + 2, high);
     }
     if (i + 1 < n) {
-        storePair(a + i, addWithCarry(loadPair(a + i), loadPair(b + i), carry));
+        storePair(a + i, op(loadPair(a + i), next(i), flag));
         i += 2;
     }
-    if (i < n) {
-        const std::uint64_t sum = std::uint64_t{a[i]} + b[i] + carry;
-        a[i] = static_cast<Word>(sum);
-        return sum >> 32;
-    }
-    return carry;
+    return flag;
+}
+
+// a[0..n) += b[0..n); returns the carry out (0 or 1).
+inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
+    std::uint32_t i;
+    const unsigned char carry =
+        chainChunks<addWithCarry>(a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
+    if (i == n) return carry;
+    const std::uint64_t sum = std::uint64_t{a[i]} + b[i] + carry;
+    a[i] = static_cast<Word>(sum);
+    return sum >> 32;
 }
 
 // a[0..n) -= b[0..n); returns the borrow out (0 or 1).
 inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
-    unsigned char borrow = 0;
-    std::uint32_t i = 0;
-    for (; i + 3 < n; i += 4) {
-        const std::uint64_t low = subtractWithBorrow(loadPair(a + i), loadPair(b + i), borrow);
-        const std::uint64_t high =
-            subtractWithBorrow(loadPair(a + i + 2), loadPair(b + i + 2), borrow);
-        storePair(a + i, low);
-        storePair(a + i + 2, high);
-    }
-    if (i + 1 < n) {
-        storePair(a + i, subtractWithBorrow(loadPair(a + i), loadPair(b + i), borrow));
-        i += 2;
-    }
-    if (i < n) {
-        const std::uint64_t subtrahend = std::uint64_t{b[i]} + borrow;
-        const Word word = a[i];
-        a[i] = static_cast<Word>(word - subtrahend);
-        return word < subtrahend ? 1 : 0;
-    }
-    return borrow;
+    std::uint32_t i;
+    const unsigned char borrow = chainChunks<subtractWithBorrow>(
+        a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
+    if (i == n) return borrow;
+    const std::uint64_t subtrahend = std::uint64_t{b[i]} + borrow;
+    const Word word = a[i];
+    a[i] = static_cast<Word>(word - subtrahend);
+    return word < subtrahend ? 1 : 0;
 }
 
 // a[0..n) += amount (below 2^33), the carry running up through the words; returns what
@@ -94,34 +87,40 @@ inline std::uint64_t spillOf(std::uint64_t chunk, unsigned shift) {
     return (chunk >> 1) >> (63 - shift);
 }
 
-// a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
-inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
-    std::uint64_t spill = 0;  // the bits of the chunk below that this chunk takes in
-    auto shifted = [&](std::uint32_t at) {
+// The chunks of b << shift, in order from the lowest: each takes in the bits that leave
+// the chunk below it.
+class ShiftedChunks {
+public:
+    ShiftedChunks(const Word* b, unsigned shift) : b(b), shift(shift) {}
+    std::uint64_t operator()(std::uint32_t at) {
         const std::uint64_t chunk = loadPair(b + at);
         const std::uint64_t moved = (chunk << shift) | spill;
         spill = spillOf(chunk, shift);
         return moved;
-    };
-    unsigned char carry = 0;
-    std::uint32_t i = 0;
-    for (; i + 3 < n; i += 4) {
-        const std::uint64_t low = addWithCarry(loadPair(a + i), shifted(i), carry);
-        const std::uint64_t high = addWithCarry(loadPair(a + i + 2), shifted(i + 2), carry);
-        storePair(a + i, low);
-        storePair(a + i + 2, high);
     }
-    if (i + 1 < n) {
-        storePair(a + i, addWithCarry(loadPair(a + i), shifted(i), carry));
-        i += 2;
+    // Word `at`, the last, with the spill below it: up to 64 bits.
+    std::uint64_t lastWord(std::uint32_t at) const {
+        return (std::uint64_t{b[at]} << shift) | spill;
     }
-    if (i < n) {
-        const std::uint64_t moved = (std::uint64_t{b[i]} << shift) | spill;
-        const std::uint64_t sum = std::uint64_t{a[i]} + static_cast<Word>(moved) + carry;
-        a[i] = static_cast<Word>(sum);
-        return (sum >> 32) + (moved >> 32);
-    }
-    return carry + spill;
+    std::uint64_t spilled() const { return spill; }
+
+private:
+    const Word* b;
+    unsigned shift;
+    std::uint64_t spill = 0;
+};
+
+// a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
+inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    ShiftedChunks shifted(b, shift);
+    std::uint32_t i;
+    const unsigned char carry =
+        chainChunks<addWithCarry>(a, n, i, [&shifted](std::uint32_t at) { return shifted(at); });
+    if (i == n) return carry + shifted.spilled();
+    const std::uint64_t moved = shifted.lastWord(i);
+    const std::uint64_t sum = std::uint64_t{a[i]} + static_cast<Word>(moved) + carry;
+    a[i] = static_cast<Word>(sum);
+    return (sum >> 32) + (moved >> 32);
 }
 
 // a[0..n) += chunk << shift, a value of up to 96 bits, for n >= 3; the carry runs on above
@@ -137,33 +136,16 @@ inline void addChunkShifted(Word* a, std::uint32_t n, std::uint64_t chunk, unsig
 
 // a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
 inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
-    std::uint64_t spill = 0;  // the bits of the chunk below that this chunk takes in
-    auto shifted = [&](std::uint32_t at) {
-        const std::uint64_t chunk = loadPair(b + at);
-        const std::uint64_t moved = (chunk << shift) | spill;
-        spill = spillOf(chunk, shift);
-        return moved;
-    };
-    unsigned char borrow = 0;
-    std::uint32_t i = 0;
-    for (; i + 3 < n; i += 4) {
-        const std::uint64_t low = subtractWithBorrow(loadPair(a + i), shifted(i), borrow);
-        const std::uint64_t high = subtractWithBorrow(loadPair(a + i + 2), shifted(i + 2), borrow);
-        storePair(a + i, low);
-        storePair(a + i + 2, high);
-    }
-    if (i + 1 < n) {
-        storePair(a + i, subtractWithBorrow(loadPair(a + i), shifted(i), borrow));
-        i += 2;
-    }
-    if (i < n) {
-        const std::uint64_t moved = (std::uint64_t{b[i]} << shift) | spill;
-        const std::uint64_t subtrahend = (moved & 0xFFFFFFFFu) + borrow;
-        const Word word = a[i];
-        a[i] = static_cast<Word>(word - subtrahend);
-        return (moved >> 32) + (word < subtrahend ? 1 : 0);
-    }
-    return borrow + spill;
+    ShiftedChunks shifted(b, shift);
+    std::uint32_t i;
+    const unsigned char borrow = chainChunks<subtractWithBorrow>(
+        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); });
+    if (i == n) return borrow + shifted.spilled();
+    const std::uint64_t moved = shifted.lastWord(i);
+    const std::uint64_t subtrahend = (moved & 0xFFFFFFFFu) + borrow;
+    const Word word = a[i];
+    a[i] = static_cast<Word>(word - subtrahend);
+    return (moved >> 32) + (word < subtrahend ? 1 : 0);
 }
 
 // How many steps over `count` words make about 2^16 words (within a factor of two): how
