@@ -49,25 +49,16 @@ Integer subtractMagnitudes(const Integer& a, const Integer& b) {
     return difference;
 }
 
-// |this| + |other| or |this| - |other| in place, the result's sign given. A sum that may
-// need a word more is built in a new array first, so a failed allocation changes nothing.
-void Integer::accumulate(const Integer& other, bool subtract, bool resultNegative) {
-    if (!subtract) {
-        if (length >= other.length && !sumMayGrow(*this, other)) {
-            const std::uint64_t carry = kernels::addInto(words, other.words, other.length);
-            kernels::addCarry(words + other.length, length - other.length, carry);
-            negative = resultNegative ? 1 : 0;
-            return;
-        }
-        Integer sum = addMagnitudes(*this, other);
-        sum.negative = resultNegative ? 1 : 0;
-        *this = std::move(sum);
+// |this| += |other| (both non-zero), in place when the sum fits the words this Integer
+// has. A sum that may need a word more is built in a new array first, so a failed
+// allocation changes nothing. The sign flag is left to the caller.
+void Integer::addMagnitudeInPlace(const Integer& other) {
+    if (length >= other.length && !sumMayGrow(*this, other)) {
+        const std::uint64_t carry = kernels::addInto(words, other.words, other.length);
+        kernels::addCarry(words + other.length, length - other.length, carry);
         return;
     }
-    // |this| >= |other| here: the difference is taken in place.
-    subtractAbove(other, 0);
-    negative = resultNegative ? 1 : 0;
-    normalize();
+    *this = addMagnitudes(*this, other);
 }
 
 // this + other:
@@ -146,9 +137,11 @@ Integer& Integer::addSigned(const Integer& other, bool otherNegative) {
         return *this;
     }
     if (isNegative() == otherNegative) {
-        accumulate(other, false, otherNegative);
+        addMagnitudeInPlace(other);
+        negative = otherNegative ? 1 : 0;
     } else if (compareMagnitudes(*this, other) >= 0) {
-        accumulate(other, true, isNegative());
+        subtractAbove(other, 0);  // keeps the sign of this, unless the result is zero
+        normalize();
     } else {
         Integer difference = subtractMagnitudes(other, *this);
         difference.negative = otherNegative ? 1 : 0;

@@ -121,9 +121,9 @@ private:
     void release() noexcept;
     // The in-place sum behind += and -=: adds |other| with the sign `otherNegative`.
     Integer& addSigned(const Integer& other, bool otherNegative);
-    // |this| + |other|, or |this| - |other| when |this| >= |other|, in place, with the
-    // result's sign given.
-    void accumulate(const Integer& other, bool subtract, bool resultNegative);
+    // |this| += |other| in place (a new array only when the sum needs a word more); the
+    // sign flag is left as it is.
+    void addMagnitudeInPlace(const Integer& other);
     // |this| -= |other| in place, for |this| >= |other| whose low `zeroWords` words are
     // known to be zero; the sign is untouched and the result not normalised.
     void subtractAbove(const Integer& other, std::uint32_t zeroWords);
