@@ -36,11 +36,15 @@ Integer::Integer(const char* text) {
     if (minus) ++text;
     if (!isDigit(*text))
         throw Exception("Integer::Integer() - Failed to parse Integer. Bad string.");
-    // Built in a local so that a failure part-way releases what was obtained.
+    // Built in a local so that a failure part-way releases what was obtained. One
+    // one-word Integer holds each digit in turn.
     Integer value;
+    Integer digit(1);
     for (; isDigit(*text); ++text) {
         value.multiplyByTen();
-        if (*text != '0') value += Integer(*text - '0');
+        if (*text == '0') continue;
+        digit.words[0] = static_cast<std::uint32_t>(*text - '0');
+        value += digit;
     }
     if (minus) value.negate();
     *this = std::move(value);

@@ -124,8 +124,8 @@ private:
     // |this| += |other| in place (a new array only when the sum needs a word more); the
     // sign flag is left as it is.
     void addMagnitudeInPlace(const Integer& other);
-    // |this| -= |other| in place, for |this| >= |other| whose low `zeroWords` words are
-    // known to be zero; the sign is untouched and the result not normalised.
+    // |this| -= |other| in place, for |this| >= |other|, where the low `zeroWords` words of
+    // other are known to be zero; the sign is untouched and the result not normalised.
     void subtractAbove(const Integer& other, std::uint32_t zeroWords);
     // |this| -= magnitude * 2^bits in place, for |this| at least that much; normalised.
     void subtractShifted(const std::uint32_t* magnitude, std::uint32_t count, std::uint64_t bits);

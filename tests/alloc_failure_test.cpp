@@ -56,7 +56,8 @@ TEST(AllocationFailure, IntegerCoreOperations) {
         char text[64];
         ASSERT_EQ(c.print(text, sizeof text), 0);
     });
-    EXPECT_GT(injected, 50u);
+    // Reading, copying, growing sums and printing each obtain storage at least once.
+    EXPECT_GE(injected, 15u);
 }
 
 TEST(AllocationFailure, ZeroShiftAllocatesNothing) {
