@@ -17,21 +17,20 @@ namespace VELD::kernels {
 using Word = std::uint32_t;
 
 // a[0..n) op= the chunks that next(i) gives for words i and i+1, where op is addWithCarry
-// or subtractWithBorrow. Two chunks a step, so that the carry or borrow passes from chunk
-// to chunk without leaving the processor's flag, then a last chunk where the count asks
-// for it. Returns the carry or borrow out, and leaves i at the odd last word, if any.
+// or subtractWithBorrow. Four chunks a step, so that the carry or borrow passes from chunk
+// to chunk without leaving the processor's flag, then the chunks left one at a time.
+// Returns the carry or borrow out, and leaves i at the odd last word, if any.
 template <std::uint64_t (*op)(std::uint64_t, std::uint64_t, unsigned char&), typename Next>
 inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Next next) {
     unsigned char flag = 0;
-    for (i = 0; i + 3 < n; i += 4) {
-        const std::uint64_t low = op(loadPair(a + i), next(i), flag);
-        const std::uint64_t high = op(loadPair(a + i + 2), next(i + 2), flag);
-        storePair(a + i, low);
-        storePair(a + i + 2, high);
-    }
-    if (i + 1 < n) {
+    for (i = 0; i + 7 < n; i += 8) {
         storePair(a + i, op(loadPair(a + i), next(i), flag));
-        i += 2;
+        storePair(a + i + 2, op(loadPair(a + i + 2), next(i + 2), flag));
+        storePair(a + i + 4, op(loadPair(a + i + 4), next(i + 4), flag));
+        storePair(a + i + 6, op(loadPair(a + i + 6), next(i + 6), flag));
+    }
+    for (; i + 1 < n; i += 2) {
+        storePair(a + i, op(loadPair(a + i), next(i), flag));
     }
     return flag;
 }
