@@ -130,13 +130,13 @@ std::chrono::milliseconds signalLatency() {
 
 TEST(Executable, InterruptAbandonsOnlyTheLongComputation) {
     ChildProcess calculator;
-    calculator.write("(20000 !) choose 3\n1 + 2\n");
-    calculator.readUntil("Exp: ((20000!) choose 3)", 30s);
+    calculator.write("(40000 !) choose 3\n1 + 2\n");
+    calculator.readUntil("Exp: ((40000!) choose 3)", 30s);
     std::this_thread::sleep_for(1s);
     calculator.signal(SIGINT);
     const std::string output = calculator.readUntil("(1 + 2) = 3\nExp: ", signalLatency());
     EXPECT_EQ(output,
-              "Exp: ((20000!) choose 3)Integer::createSpace() - Computation interrupted.\n"
+              "Exp: ((40000!) choose 3)Integer::createSpace() - Computation interrupted.\n"
               "Exp: (1 + 2) = 3\nExp: ");
     calculator.closeInput();
     calculator.readAll(30s);
