@@ -4,6 +4,7 @@
 #include <new>
 
 #include "integer/integer.h"
+#include "integer/kernels.h"
 
 namespace VELD {
 
@@ -118,10 +119,7 @@ Integer Integer::abs() const {
 
 int compareMagnitudes(const Integer& a, const Integer& b) {
     if (a.length != b.length) return a.length < b.length ? -1 : 1;
-    for (std::uint32_t i = a.length; i-- > 0;) {
-        if (a.words[i] != b.words[i]) return a.words[i] < b.words[i] ? -1 : 1;
-    }
-    return 0;
+    return kernels::compareWords(a.words, b.words, a.length);
 }
 
 bool Integer::operator==(const Integer& other) const {
