@@ -39,13 +39,8 @@ Integer subtractMagnitudes(const Integer& a, const Integer& b) {
         difference.negate();
         return difference;
     }
-    Integer difference;
-    difference.createSpace(a.length);
-    if (a.length == 0) return difference;
-    std::memcpy(difference.words, a.words, std::size_t{a.length} * sizeof(std::uint32_t));
-    const std::uint64_t borrow = kernels::subtractFrom(difference.words, b.words, b.length);
-    kernels::subtractBorrow(difference.words + b.length, a.length - b.length, borrow);
-    difference.normalize();
+    Integer difference = a.abs();
+    if (!difference.isZero()) difference.subtractAbove(b, 0);
     return difference;
 }
 
@@ -102,6 +97,7 @@ void Integer::subtractAbove(const Integer& other, std::uint32_t zeroWords) {
     const std::uint64_t borrow =
         kernels::subtractFrom(words + zeroWords, other.words + zeroWords, other.length - zeroWords);
     kernels::subtractBorrow(words + other.length, length - other.length, borrow);
+    normalize();
 }
 
 void Integer::subtractShifted(const std::uint32_t* magnitude, std::uint32_t count,
@@ -141,7 +137,6 @@ Integer& Integer::addSigned(const Integer& other, bool otherNegative) {
         negative = otherNegative ? 1 : 0;
     } else if (compareMagnitudes(*this, other) >= 0) {
         subtractAbove(other, 0);  // keeps the sign of this, unless the result is zero
-        normalize();
     } else {
         Integer difference = subtractMagnitudes(other, *this);
         difference.negative = otherNegative ? 1 : 0;

@@ -201,7 +201,6 @@ std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
         char digit = '0';
         while (compareMagnitudes(power, remainder) <= 0) {
             remainder.subtractAbove(power, static_cast<std::uint32_t>(exponent / 32));
-            remainder.normalize();
             ++digit;
         }
         *out++ = digit;

@@ -125,7 +125,7 @@ private:
     // sign flag is left as it is.
     void addMagnitudeInPlace(const Integer& other);
     // |this| -= |other| in place, for |this| >= |other|, where the low `zeroWords` words of
-    // other are known to be zero; the sign is untouched and the result not normalised.
+    // other are known to be zero; normalised, the sign otherwise untouched.
     void subtractAbove(const Integer& other, std::uint32_t zeroWords);
     // |this| -= magnitude * 2^bits in place, for |this| at least that much; normalised.
     void subtractShifted(const std::uint32_t* magnitude, std::uint32_t count, std::uint64_t bits);
