@@ -9,9 +9,18 @@
 namespace VELD {
 
 volatile std::sig_atomic_t interruptRequested = 0;
+void (*tickHandler)() = nullptr;
 
-void checkInterrupt() {
-    if (interruptRequested != 0) throw Exception(COMPUTATION_INTERRUPTED);
+void serviceInterruptFlag() {
+    // The tick is taken back only if it is still there: an interrupt that replaced it in
+    // the meantime must not be lost.
+    std::sig_atomic_t expected = TICK_DUE;
+    if (__atomic_compare_exchange_n(&interruptRequested, &expected, 0, false, __ATOMIC_SEQ_CST,
+                                    __ATOMIC_SEQ_CST)) {
+        if (tickHandler != nullptr) tickHandler();
+        return;
+    }
+    throw Exception(COMPUTATION_INTERRUPTED);
 }
 
 std::uint32_t* Integer::allocateWords(std::uint64_t n) {

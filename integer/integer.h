@@ -18,13 +18,28 @@ inline constexpr const char* NOT_ENOUGH_MEMORY =
 inline constexpr const char* COMPUTATION_INTERRUPTED =
     "Integer::createSpace() - Computation interrupted.";
 
-// Set from outside the computation (the console's SIGINT handler, a fuzzing work budget)
-// to abandon it. Tested wherever Integer storage is obtained and in the long loops that
-// obtain none; whoever starts a computation clears it first.
+// Set from outside the computation, by signal handlers, and tested wherever Integer storage
+// is obtained and in the long loops that obtain none; whoever starts a computation clears
+// it first. Its values:
+//   0                nothing to do
+//   INTERRUPT_DUE    abandon the computation (Ctrl-C, a fuzzing work budget)
+//   TICK_DUE         a timer has run out: call tickHandler, then go on
 extern volatile std::sig_atomic_t interruptRequested;
+inline constexpr std::sig_atomic_t INTERRUPT_DUE = 1;
+inline constexpr std::sig_atomic_t TICK_DUE = 2;
 
-// Throws COMPUTATION_INTERRUPTED when an interrupt has been requested.
-void checkInterrupt();
+// What the computation calls when it finds TICK_DUE, between two of its steps; null for
+// nothing. It must not touch the values being computed.
+extern void (*tickHandler)();
+
+// Acts on a set flag: throws COMPUTATION_INTERRUPTED, or takes a tick back and calls
+// tickHandler.
+void serviceInterruptFlag();
+
+// The test of the flag in the computation's loops: one load while nothing is due.
+inline void checkInterrupt() {
+    if (interruptRequested != 0) serviceInterruptFlag();
+}
 
 // A signed integer of any size in sign-magnitude form over 32-bit words, least
 // significant word first.

@@ -171,3 +171,41 @@ TEST(WordLoops, InterruptLandsInLoopsWithoutAllocation) {
 
 }  // namespace
 }  // namespace VELD
+
+namespace VELD {
+namespace {
+
+int ticksServed = 0;
+
+// A tick set from another thread while long loops run is served between their steps (the
+// handler is called), and the work goes on to its exact result; an interrupt that comes
+// after it still ends the work.
+TEST(WordLoops, TicksAreServedAndTheWorkGoesOn) {
+    const Integer a = randomWords(2000, 5), b = randomWords(2000, 6);
+    const Integer expected = a * b;
+    ticksServed = 0;
+    tickHandler = [] { ++ticksServed; };
+    interruptRequested = 0;
+    std::thread ticker([] {
+        for (int k = 0; k < 5; ++k) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (interruptRequested == 0) interruptRequested = TICK_DUE;
+        }
+    });
+    Integer product;
+    for (int k = 0; k < 10; ++k)
+        product = a * b;
+    ticker.join();
+    EXPECT_EQ(product, expected);
+    EXPECT_GE(ticksServed, 1);
+    interruptRequested = TICK_DUE;
+    checkInterrupt();
+    EXPECT_EQ(interruptRequested, 0);
+    interruptRequested = INTERRUPT_DUE;
+    EXPECT_THROW(checkInterrupt(), Exception);
+    tickHandler = nullptr;
+    interruptRequested = 0;
+}
+
+}  // namespace
+}  // namespace VELD
