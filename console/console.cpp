@@ -1,14 +1,21 @@
 // The console dialogue: prompt, read one line, answer it, and go on.
 #include "console/console.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string_view>
 
+#include "console/history.h"
+#include "console/line_editor.h"
+#include "console/live_status.h"
 #include "expression/expression.h"
 
 #ifndef EXACTCALC_VERSION
@@ -22,7 +29,7 @@ namespace {
 char textBuffer[OUTPUT_BUFFER_SIZE];
 
 extern "C" void requestInterrupt(int) {
-    interruptRequested = 1;
+    interruptRequested = INTERRUPT_DUE;
 }
 
 // While a line is being answered, SIGINT abandons the work through the flag that every
@@ -43,6 +50,22 @@ private:
     void (*previous)(int);
 };
 
+// The note of a LiveStatus, shown for as long as this scope lasts.
+class StatusScope {
+public:
+    StatusScope(LiveStatus* status, std::size_t column) : status(status) {
+        if (status != nullptr) status->start(column);
+    }
+    ~StatusScope() {
+        if (status != nullptr) status->stop();
+    }
+    StatusScope(const StatusScope&) = delete;
+    StatusScope& operator=(const StatusScope&) = delete;
+
+private:
+    LiveStatus* status;
+};
+
 constexpr const char* USAGE =
     "Usage: exactcalc [--help | --version]\n"
     "\n"
@@ -54,22 +77,9 @@ constexpr const char* USAGE =
     "  grouping    one operator per level of parentheses: (1 + 2) * 3, not 1 + 2 * 3\n"
     "\n"
     "Only the first 80 characters of a line are read. A line that begins with q or Q\n"
-    "ends the program, as does the end of input. Ctrl-C abandons a long computation\n"
-    "and returns to the prompt; at the prompt it ends the program.\n";
-
-// Reads the next line into buffer: its first LINE_LIMIT characters, NUL-terminated; the
-// rest of the line and its line end are discarded, and nothing beyond them is read.
-// Returns false at the end of input when no character was left.
-bool readLine(std::istream& in, char* buffer, std::size_t& length) {
-    length = 0;
-    bool readAny = false;
-    for (int c = in.get(); c != std::char_traits<char>::eof() && c != '\n'; c = in.get()) {
-        readAny = true;
-        if (length < LINE_LIMIT) buffer[length++] = static_cast<char>(c);
-    }
-    buffer[length] = '\0';
-    return readAny || in.good();
-}
+    "ends the program, as does the end of input. At a terminal, lines can be edited and\n"
+    "recalled with the arrow keys; Ctrl-C there discards the line being typed. Ctrl-C\n"
+    "abandons a long computation and returns to the prompt.\n";
 
 // Writes "exactcalc: cannot <what>: <reason>" and gives the exit status of a failed stream.
 int reportFailure(std::ostream& err, const char* what, int error) {
@@ -87,17 +97,36 @@ int finish(std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-bool answerLine(char* buffer, std::ostream& out) {
+// Reads the next line into buffer: its first LINE_LIMIT characters, NUL-terminated; the
+// rest of the line and its line end are discarded, and nothing beyond them is read.
+ReadResult StreamLines::read(char* buffer, std::size_t& length) {
+    if (!(out << PROMPT << std::flush)) return ReadResult::outputFailed;
+    length = 0;
+    bool readAny = false;
+    for (int c = in.get(); c != std::char_traits<char>::eof() && c != '\n'; c = in.get()) {
+        readAny = true;
+        if (length < LINE_LIMIT) buffer[length++] = static_cast<char>(c);
+    }
+    buffer[length] = '\0';
+    if (readAny || in.good()) return ReadResult::line;
+    return in.bad() ? ReadResult::inputFailed : ReadResult::endOfInput;
+}
+
+bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t echoColumn) {
     std::unique_ptr<Expression> root;
     try {
         root = Expression::parse(buffer);
         if (root->print(buffer, OUTPUT_BUFFER_SIZE) != 0) {
             out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
+            echoColumn = 0;
         }
         // Shown before evaluation starts, which may take long.
         if (!(out << buffer << std::flush)) return false;
         std::int32_t shortfall = 0;
         {
+            // The note, if any, is erased before anything else is written, also when a
+            // fault ends the evaluation.
+            const StatusScope note(status, echoColumn + std::strlen(buffer));
             // The value is released as soon as its text is in the buffer.
             const Rational value = root->evaluate();
             shortfall = value.print(buffer, OUTPUT_BUFFER_SIZE);
@@ -112,23 +141,37 @@ bool answerLine(char* buffer, std::ostream& out) {
     return true;
 }
 
-ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
+ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status,
+                      std::size_t echoColumn) {
     for (;;) {
-        // Also the first check of what the previous answer wrote.
-        if (!(out << "Exp: " << std::flush)) return ConsoleEnd::outputFailed;
         std::size_t length = 0;
-        if (!readLine(in, textBuffer, length)) {
-            return in.bad() ? ConsoleEnd::inputFailed : ConsoleEnd::endOfInput;
+        switch (lines.read(textBuffer, length)) {
+            case ReadResult::line:
+                break;
+            case ReadResult::discarded:
+                continue;
+            case ReadResult::endOfInput:
+                return ConsoleEnd::endOfInput;
+            case ReadResult::inputFailed:
+                return ConsoleEnd::inputFailed;
+            case ReadResult::outputFailed:
+                return ConsoleEnd::outputFailed;
         }
         if (length == 0) continue;
         if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
+        lines.entered(textBuffer);
         const InterruptScope interruptible;
-        if (!answerLine(textBuffer, out)) return ConsoleEnd::outputFailed;
+        if (!answerLine(textBuffer, out, status, echoColumn)) return ConsoleEnd::outputFailed;
     }
 }
 
+ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
+    StreamLines lines(in, out);
+    return runConsole(lines, out);
+}
+
 int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
-               std::ostream& err, bool inputIsTerminal) {
+               std::ostream& err, const Terminal& terminal) {
     if (argc > 1) {
         const std::string_view argument = argv[1];
         if (argc == 2 && argument == "--help") {
@@ -142,12 +185,27 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
         err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
         return 2;
     }
-    const ConsoleEnd end = runConsole(in, out);
+    std::optional<LiveStatus> status;
+    if (terminal.status) status.emplace(STDERR_FILENO);
+    LiveStatus* const note = status ? &*status : nullptr;
+    HistoryFile history(terminal.editing ? HistoryFile::defaultPath() : "", err);
+    std::optional<LineEditor> editor;
+    try {
+        if (terminal.editing) editor.emplace(out, history);
+    } catch (const std::runtime_error&) {
+        // Without the editor the terminal still works line by line.
+    }
+    StreamLines lines(in, out);
+    // Typed at a terminal, the line's own end leaves the echo at the start of a line;
+    // otherwise it follows the prompt.
+    const ConsoleEnd end =
+        editor ? runConsole(*editor, out, note, 0)
+               : runConsole(lines, out, note, terminal.input ? 0 : sizeof PROMPT - 1);
     const int error = errno;  // the failed read or write's reason, before anything else
     if (end == ConsoleEnd::outputFailed) return reportFailure(err, "write output", error);
     if (end == ConsoleEnd::inputFailed) return reportFailure(err, "read input", error);
     // At the end of input on a terminal, finish the prompt's line for the shell.
-    if (end == ConsoleEnd::endOfInput && inputIsTerminal) out << '\n';
+    if (end == ConsoleEnd::endOfInput && terminal.input) out << '\n';
     return finish(out, err);
 }
 

@@ -1,33 +1,78 @@
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 
 namespace VELD {
+
+class LiveStatus;
 
 // The one text buffer of the dialogue, which holds in turn the line read, the printed
 // expression and the printed value.
 inline constexpr unsigned OUTPUT_BUFFER_SIZE = 8192;
 // Characters of a line that count; the rest of a longer line is dropped.
 inline constexpr unsigned LINE_LIMIT = 80;
+// The prompt, written before every line is read.
+inline constexpr char PROMPT[] = "Exp: ";
 
 // How the dialogue ended: by the user, or because a stream failed (the stream's error state
 // is set, and errno holds the reason the system gave).
 enum class ConsoleEnd { quit, endOfInput, outputFailed, inputFailed };
 
+// What one read of a line gave.
+enum class ReadResult { line, discarded, endOfInput, inputFailed, outputFailed };
+
+// Where the dialogue's lines come from: a stream, or the line editor at a terminal.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // Shows the prompt and reads the next line: its first LINE_LIMIT characters go into
+    // `buffer`, NUL-terminated, and `length` counts them; the rest of the line and its line
+    // end are dropped. `discarded` means the user abandoned the line at the prompt.
+    virtual ReadResult read(char* buffer, std::size_t& length) = 0;
+    // Told of each line the dialogue answers, before it is answered.
+    virtual void entered(const char* /*line*/) {}
+};
+
+// Prompts on `out` and reads lines from `in`, as a script or a pipe gives them.
+class StreamLines : public LineSource {
+public:
+    StreamLines(std::istream& in, std::ostream& out) : in(in), out(out) {}
+    ReadResult read(char* buffer, std::size_t& length) override;
+
+private:
+    std::istream& in;
+    std::ostream& out;
+};
+
 // Answers the line held in `buffer` (OUTPUT_BUFFER_SIZE bytes): writes the parenthesised
 // expression, then " = " and its value and a line end. A fault writes its message and a
 // line end directly behind whatever was already written. Returns false, without
-// evaluating, when the echoed expression could not be written.
-bool answerLine(char* buffer, std::ostream& out);
+// evaluating, when the echoed expression could not be written. While the line is
+// evaluated, `status` (when given) may show a note behind the echo, which `echoColumn`
+// says where the echo starts; the note is gone before anything else is written.
+bool answerLine(char* buffer, std::ostream& out, LiveStatus* status = nullptr,
+                std::size_t echoColumn = 0);
 
-// The dialogue: prompts "Exp: ", reads a line and answers it, until a line that begins
-// with q or Q, the end of input, or a read or write that fails. Empty lines are skipped.
+// The dialogue: reads a line and answers it, until a line that begins with q or Q, the end
+// of input, or a read or write that fails. Empty lines are skipped. `status` and
+// `echoColumn` are as for answerLine.
+ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status = nullptr,
+                      std::size_t echoColumn = 0);
+// The dialogue over a stream.
 ConsoleEnd runConsole(std::istream& in, std::ostream& out);
+
+// What the program found out about its standard streams.
+struct Terminal {
+    bool input = false;    // standard input is a terminal
+    bool editing = false;  // lines are read through the line editor
+    bool status = false;   // standard error is the terminal that shows standard output
+};
 
 // The whole program: `--help`, `--version`, or the dialogue when there are no arguments.
 // Returns the exit status: 0, 1 when output could not be written or input could not be
 // read (reported on `err`), 2 for an unknown argument.
 int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
-               std::ostream& err, bool inputIsTerminal);
+               std::ostream& err, const Terminal& terminal);
 
 }  // namespace VELD

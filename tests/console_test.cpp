@@ -115,7 +115,7 @@ TEST(Console, Arguments) {
         std::istringstream in("1 + 2\n");
         std::ostringstream out, err;
         EXPECT_EQ(
-            runProgram(static_cast<int>(row.argv.size()), row.argv.data(), in, out, err, false),
+            runProgram(static_cast<int>(row.argv.size()), row.argv.data(), in, out, err, {}),
             row.status);
         EXPECT_EQ(out.str().rfind(row.outStart, 0), 0u) << out.str();
         EXPECT_EQ(err.str().rfind(row.errStart, 0), 0u) << err.str();
@@ -126,7 +126,7 @@ TEST(Console, Arguments) {
     for (const bool terminal : {false, true}) {
         std::istringstream in("1 + 2");
         std::ostringstream out, err;
-        EXPECT_EQ(runProgram(1, noArguments, in, out, err, terminal), 0);
+        EXPECT_EQ(runProgram(1, noArguments, in, out, err, Terminal{.input = terminal}), 0);
         EXPECT_EQ(out.str(), terminal ? "Exp: (1 + 2) = 3\nExp: \n" : "Exp: (1 + 2) = 3\nExp: ");
     }
 }

@@ -1,0 +1,187 @@
+// The history file. It is read from its end only, so a huge or foreign file costs no more
+// than a small one, and written only by appending whole lines, so sessions at once never
+// undo each other's lines. Trimming rewrites it in place under an exclusive lock: the kept
+// entries are never longer than what they replace, so even a trim cut short by a kill
+// loses no entry.
+#include "console/history.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+
+#include "console/console.h"
+
+namespace VELD {
+
+namespace {
+
+// The most that is read of the file: enough for LIMIT entries of a full line each.
+constexpr std::size_t TAIL_BYTES = 256 * 1024;
+
+// Closes a file descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd(fd) {}
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+
+bool isEntry(std::string_view line) {
+    return !line.empty() && std::none_of(line.begin(), line.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+// The end of a regular file, at most TAIL_BYTES, from the start of its first whole line;
+// `lineCount` counts its lines, or exceeds LIMIT when the file holds more than was read.
+// False with errno set when it cannot be read.
+bool readTail(int fd, std::string& text, std::size_t& lineCount) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    const auto size = static_cast<std::size_t>(info.st_size);
+    const std::size_t start = size > TAIL_BYTES ? size - TAIL_BYTES : 0;
+    text.resize(size - start);
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t count =
+            pread(fd, text.data() + got, text.size() - got, static_cast<off_t>(start + got));
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return false;
+        if (count == 0) break;
+        got += static_cast<std::size_t>(count);
+    }
+    text.resize(got);
+    if (start > 0) text.erase(0, std::min(text.size(), text.find('\n') + 1));
+    lineCount = start > 0 ? HistoryFile::LIMIT + 1
+                          : static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    return true;
+}
+
+// The last LIMIT entries of `text`.
+std::vector<std::string> entriesOf(std::string_view text) {
+    std::vector<std::string> entries;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end).substr(0, LINE_LIMIT);
+        if (isEntry(line)) entries.emplace_back(line);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    if (entries.size() > HistoryFile::LIMIT) {
+        entries.erase(entries.begin(), entries.end() - HistoryFile::LIMIT);
+    }
+    return entries;
+}
+
+bool writeAll(int fd, std::string_view text, off_t* at = nullptr) {
+    while (!text.empty()) {
+        const ssize_t count = at != nullptr ? pwrite(fd, text.data(), text.size(), *at)
+                                            : write(fd, text.data(), text.size());
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) {
+            if (count == 0) errno = EIO;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(count));
+        if (at != nullptr) *at += count;
+    }
+    return true;
+}
+
+}  // namespace
+
+HistoryFile::HistoryFile(std::string path, std::ostream& err)
+    : path(std::move(path)), err(err), saving(!this->path.empty()) {}
+
+std::string HistoryFile::defaultPath() {
+    if (const char* chosen = std::getenv("EXACTCALC_HISTORY")) return chosen;
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+        const passwd* user = getpwuid(getuid());
+        home = user != nullptr ? user->pw_dir : nullptr;
+    }
+    if (home == nullptr || *home == '\0') return "";
+    return std::string(home) + "/.exactcalc_history";
+}
+
+void HistoryFile::fail(int error) {
+    if (!saving) return;
+    saving = false;
+    err << "exactcalc: history not saved: " << path << ": " << std::strerror(error) << '\n';
+}
+
+std::vector<std::string> HistoryFile::load() {
+    if (!saving) return {};
+    // Not blocking: a FIFO with no writer must not hold up the dialogue.
+    const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) {
+        if (errno != ENOENT) fail(errno);  // a missing file is made by the first entry
+        return {};
+    }
+    struct stat info {};
+    if (fstat(file.get(), &info) != 0) {
+        fail(errno);
+        return {};
+    }
+    if (S_ISDIR(info.st_mode)) {
+        fail(EISDIR);
+        return {};
+    }
+    if (!S_ISREG(info.st_mode)) return {};  // such as /dev/null: written to, never read
+    std::string text;
+    if (!readTail(file.get(), text, lines)) {
+        fail(errno);
+        return {};
+    }
+    return entriesOf(text);
+}
+
+void HistoryFile::append(std::string_view line) {
+    if (!saving) return;
+    const Descriptor file(open(
+        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    struct stat info {};
+    if (file.get() < 0 || fstat(file.get(), &info) != 0) return fail(errno);
+    const bool regular = S_ISREG(info.st_mode);
+    // The lock keeps this line out of a trim that another session has under way.
+    if (regular && flock(file.get(), LOCK_EX) != 0) return fail(errno);
+    std::string entry(line);
+    entry += '\n';
+    if (!writeAll(file.get(), entry)) return fail(errno);
+    if (regular && ++lines > LIMIT) trim();  // still under the lock
+}
+
+// Through a descriptor of its own: on Linux, a write at an offset through one opened for
+// appending would still go to the end.
+void HistoryFile::trim() {
+    const Descriptor file(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    std::string text;
+    std::size_t count = 0;
+    if (file.get() < 0 || !readTail(file.get(), text, count)) return fail(errno);
+    const std::vector<std::string> entries = entriesOf(text);
+    std::string kept;
+    for (const std::string& entry : entries) {
+        kept += entry;
+        kept += '\n';
+    }
+    off_t at = 0;
+    if (!writeAll(file.get(), kept, &at) || ftruncate(file.get(), at) != 0) return fail(errno);
+    lines = entries.size();
+}
+
+}  // namespace VELD

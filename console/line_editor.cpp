@@ -1,0 +1,132 @@
+#include "console/line_editor.h"
+
+#include <histedit.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ostream>
+#include <stdexcept>
+
+#include "console/history.h"
+#include "integer/integer.h"
+
+namespace VELD {
+
+namespace {
+
+extern "C" void interruptAtPrompt(int) {
+    interruptRequested = INTERRUPT_DUE;
+}
+
+const char* prompt(EditLine*) {
+    return PROMPT;
+}
+
+}  // namespace
+
+LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(file) {
+    recalled = history_init();
+    editor = el_init("exactcalc", stdin, stdout, stderr);
+    if (recalled == nullptr || editor == nullptr) {
+        if (recalled != nullptr) history_end(recalled);
+        throw std::runtime_error("the line editor could not start");
+    }
+    HistEvent event;
+    history(recalled, &event, H_SETSIZE, static_cast<int>(HistoryFile::LIMIT));
+    history(recalled, &event, H_SETUNIQUE, 1);
+    for (const std::string& entry : file.load()) {
+        history(recalled, &event, H_ENTER, entry.c_str());
+        lastEntry = entry;
+    }
+    el_set(editor, EL_CLIENTDATA, this);
+    el_set(editor, EL_PROMPT, prompt);
+    el_set(editor, EL_EDITOR, "emacs");
+    // libedit puts the terminal back in order when a signal stops or ends the program.
+    el_set(editor, EL_SIGNAL, 1);
+    el_set(editor, EL_HIST, history, recalled);
+    el_set(editor, EL_GETCFN, &LineEditor::readKey);
+    // Tab offers nothing: there is nothing to complete.
+    el_set(editor, EL_BIND, "^I", "ed-ignore", nullptr);
+    // For the whole session Ctrl-C only sets the flag, so that it never ends the program
+    // between lines. Without a restart it cuts the wait for a key short, and readKey sees
+    // the flag.
+    struct sigaction catchInterrupt {};
+    catchInterrupt.sa_handler = interruptAtPrompt;
+    sigemptyset(&catchInterrupt.sa_mask);
+    sigaction(SIGINT, &catchInterrupt, &previousInterrupt);
+}
+
+LineEditor::~LineEditor() {
+    sigaction(SIGINT, &previousInterrupt, nullptr);
+    el_end(editor);
+    history_end(recalled);
+}
+
+// Reads a byte at a time, as libedit's own reader does. Ctrl-D on an empty line is the end
+// of input, without the "^D" that libedit's own binding would write. A read cut short by
+// Ctrl-C gives the keys that finish the line as Enter would, behind a "^C" mark: to the
+// end of the line, "^C", Enter. The line is then dropped.
+int LineEditor::readKey(EditLine* editor, wchar_t* key) {
+    LineEditor* self = nullptr;
+    el_get(editor, EL_CLIENTDATA, &self);
+    if (!self->pendingKeys.empty()) {
+        *key = self->pendingKeys.front();
+        self->pendingKeys.erase(0, 1);
+        return 1;
+    }
+    for (;;) {
+        if (interruptRequested == INTERRUPT_DUE) {
+            interruptRequested = 0;
+            self->discarding = true;
+            self->pendingKeys = L"^C\n";
+            *key = L'\x05';  // Ctrl-E: to the end of the line
+            return 1;
+        }
+        unsigned char byte = 0;
+        const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
+        if (count == 1) {
+            const LineInfo* line = el_line(editor);
+            if (byte == 0x04 && line->buffer == line->lastchar) break;
+            *key = byte;
+            return 1;
+        }
+        if (count == 0) break;
+        if (errno != EINTR) return -1;
+    }
+    // libedit reports the end of its keys as a failed read; the flag tells them apart.
+    self->ended = true;
+    return 0;
+}
+
+ReadResult LineEditor::read(char* buffer, std::size_t& length) {
+    if (!(out << std::flush)) return ReadResult::outputFailed;
+    interruptRequested = 0;  // a Ctrl-C that came while the last answer was written
+    discarding = false;
+    ended = false;
+    pendingKeys.clear();
+    int count = 0;
+    const char* line = el_gets(editor, &count);
+    const int error = errno;
+    if (discarding) return ReadResult::discarded;
+    if (line == nullptr) {
+        errno = error;
+        return ended || count == 0 ? ReadResult::endOfInput : ReadResult::inputFailed;
+    }
+    length = 0;
+    for (; line[length] != '\0' && line[length] != '\n' && length < LINE_LIMIT; ++length)
+        buffer[length] = line[length];
+    buffer[length] = '\0';
+    return ReadResult::line;
+}
+
+void LineEditor::entered(const char* line) {
+    if (line == lastEntry) return;  // the same line twice in a row is kept once
+    HistEvent event;
+    history(recalled, &event, H_ENTER, line);
+    file.append(line);
+    lastEntry = line;
+}
+
+}  // namespace VELD

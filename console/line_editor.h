@@ -1,0 +1,49 @@
+// Lines typed at a terminal, through libedit: the usual Emacs keys, Up and Down through the
+// history and Ctrl-R to search it. Ctrl-C discards the line being typed and gives a fresh
+// prompt; Ctrl-D on an empty line ends the input.
+#pragma once
+
+#include <signal.h>
+
+#include <iosfwd>
+#include <string>
+
+#include "console/console.h"
+
+struct editline;
+struct history;
+
+namespace VELD {
+
+class HistoryFile;
+
+class LineEditor : public LineSource {
+public:
+    // Edits on standard input and output; `out` is flushed before each prompt. The history
+    // starts with what `file` holds, and each line entered is added to both.
+    LineEditor(std::ostream& out, HistoryFile& file);
+    ~LineEditor() override;
+    LineEditor(const LineEditor&) = delete;
+    LineEditor& operator=(const LineEditor&) = delete;
+
+    ReadResult read(char* buffer, std::size_t& length) override;
+    void entered(const char* line) override;
+
+private:
+    // libedit's source of keys: the terminal, or the keys that end a discarded line.
+    static int readKey(::editline* editor, wchar_t* key);
+
+    std::ostream& out;
+    HistoryFile& file;
+    ::editline* editor = nullptr;
+    ::history* recalled = nullptr;
+    std::string lastEntry;
+    // The keys still to give after Ctrl-C, whether the line being read is dropped, and
+    // whether the keys have ended (Ctrl-D on an empty line, or the terminal gone).
+    std::wstring pendingKeys;
+    bool discarding = false;
+    bool ended = false;
+    struct sigaction previousInterrupt {};
+};
+
+}  // namespace VELD

@@ -1,0 +1,133 @@
+// The history file: what is read back from files of every kind, trimming, and sessions that
+// write at once.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "console/history.h"
+
+namespace VELD {
+namespace {
+
+class HistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/exactcalc-history-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        path = folder + "/history";
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    void write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+    std::string contents() const {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    std::string folder, path;
+};
+
+TEST_F(HistoryTest, ReadsWhatAPersonTypedAndPassesOverTheRest) {
+    const std::string megabyte(1 << 20, '7');
+    const struct {
+        std::string text;
+        std::vector<std::string> entries;
+    } rows[] = {
+        {"", {}},
+        {"1 + 2\n3 * 4\n", {"1 + 2", "3 * 4"}},
+        {"1 + 2\n3 * 4", {"1 + 2", "3 * 4"}},  // no line end after the last
+        {"\n\n5 !\n\n", {"5 !"}},
+        {std::string("a\0b\n6 / 3\n", 10), {"6 / 3"}},           // a NUL
+        {"\x01\x02\xff\n\x1b[A\n7 - 1\n", {"7 - 1"}},            // control bytes
+        {"\xc3\xa9 + 1\n", {"\xc3\xa9 + 1"}},                    // bytes above 127 stand
+        {"1 + 2\r\n", {}},                                       // a carriage return is a control
+        {std::string(100, '9') + "\n", {std::string(80, '9')}},  // cut to the line limit
+        {megabyte + "\n2 ^ 10\n", {"2 ^ 10"}},                   // only the file's end is read
+    };
+    for (const auto& row : rows) {
+        write(row.text);
+        std::ostringstream err;
+        HistoryFile file(path, err);
+        EXPECT_EQ(file.load(), row.entries) << row.text.substr(0, 40);
+        EXPECT_EQ(err.str(), "");
+    }
+}
+
+TEST_F(HistoryTest, FilesThatCannotServeWarnOnceAndTheRestGoesOn) {
+    std::filesystem::create_directory(folder + "/folder");
+    const struct {
+        std::string path;
+        std::string warning;
+    } rows[] = {
+        {folder + "/folder", "Is a directory"},
+        {folder + "/missing/history", "No such file or directory"},
+        {"/dev/full", "No space left on device"},
+    };
+    for (const auto& row : rows) {
+        if (row.path == "/dev/full" && access("/dev/full", W_OK) != 0) continue;
+        std::ostringstream err;
+        HistoryFile file(row.path, err);
+        EXPECT_EQ(file.load(), std::vector<std::string>{}) << row.path;
+        file.append("1 + 2");
+        file.append("3 + 4");
+        EXPECT_EQ(err.str(),
+                  "exactcalc: history not saved: " + row.path + ": " + row.warning + "\n");
+    }
+    // An empty path keeps no history and says nothing.
+    std::ostringstream err;
+    HistoryFile none("", err);
+    none.append("1 + 2");
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(HistoryTest, NewFileIsPrivateAndKeepsTheLastThousand) {
+    std::ostringstream err;
+    {
+        HistoryFile file(path, err);
+        EXPECT_EQ(file.load(), std::vector<std::string>{});
+        for (int k = 1; k <= 1500; ++k)
+            file.append(std::to_string(k) + " + 1");
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    HistoryFile again(path, err);
+    const std::vector<std::string> entries = again.load();
+    ASSERT_EQ(entries.size(), HistoryFile::LIMIT);
+    EXPECT_EQ(entries.front(), "501 + 1");
+    EXPECT_EQ(entries.back(), "1500 + 1");
+    const std::string text = contents();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1000);
+    EXPECT_EQ(err.str(), "");
+}
+
+// Two sessions at once each keep every line they enter, also across trims.
+TEST_F(HistoryTest, SessionsAtOnceLoseNothing) {
+    std::ostringstream err;
+    HistoryFile first(path, err), second(path, err);
+    first.load();
+    second.load();
+    for (int k = 0; k < 600; ++k) {
+        first.append("1 + " + std::to_string(k));
+        second.append("2 + " + std::to_string(k));
+    }
+    const std::vector<std::string> entries = HistoryFile(path, err).load();
+    ASSERT_EQ(entries.size(), HistoryFile::LIMIT);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const int turn = static_cast<int>(k + 200);  // the last 1000 of 1200 lines
+        EXPECT_EQ(entries[k], (turn % 2 == 0 ? "1 + " : "2 + ") + std::to_string(turn / 2)) << k;
+    }
+    EXPECT_EQ(err.str(), "");
+}
+
+}  // namespace
+}  // namespace VELD
