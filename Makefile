@@ -5,14 +5,18 @@ BENCH_DIR    ?= build-bench
 FUZZ_DIR     ?= build-fuzz
 VALGRIND_DIR ?= build-valgrind
 COMPARE_DIR  ?= build-compare
+PACKAGE_DIR  ?= build-package
 VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q
 FUZZ_SECONDS ?= 60
 PREFIX       ?= /usr/local
+# Staged installs put everything under DESTDIR, as packagers expect.
+DESTDIR      ?=
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 # Installs the packages a target needs when the machine lacks them; silent otherwise.
 DEPS         ?= tools/install-deps
 
-.PHONY: all build calculator test sanitize bench compare fuzz valgrind soak run install clean
+.PHONY: all build calculator test sanitize bench compare fuzz valgrind soak run install package \
+        package-check clean
 
 all: build
 
@@ -75,7 +79,19 @@ run: calculator
 	@$(BUILD)/exactcalc
 
 install: calculator
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Release .deb in $(PACKAGE_DIR); install it with `sudo apt install ./<file>.deb`.
+package:
+	@$(DEPS) package
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=OFF
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	cd $(PACKAGE_DIR) && cpack
+
+# The package's files, fields and lintian, the unpacked calculator, a staged install.
+package-check: package
+	tests/package_check.sh $(PACKAGE_DIR)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR) $(COMPARE_DIR)
+	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR) $(COMPARE_DIR) \
+	  $(PACKAGE_DIR)

@@ -179,7 +179,8 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
             return finish(out, err);
         }
         if (argc == 2 && argument == "--version") {
-            out << "exactcalc " EXACTCALC_VERSION "\n";
+            out << "exactcalc " EXACTCALC_VERSION "\n"
+                   "Copyright (c) 2026 The exactcalc authors; MIT License\n";
             return finish(out, err);
         }
         err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
