@@ -1,11 +1,15 @@
 // The lines of the speed comparison, and their forms for the peer calculators.
 //
-//   exactcalc_corpus lines SEED COUNT   COUNT random lines that have a value (the random
+//   exactcalc_corpus lines SEED COUNT [LIMIT]
+//                                       COUNT random lines that have a value (the random
 //                                       lines of the oracle test, less those that fault
-//                                       and those the reference finds too heavy)
+//                                       and those the reference finds too heavy); with a
+//                                       LIMIT, only those of them whose value prints in
+//                                       at most LIMIT characters
 //   exactcalc_corpus render gp|calc     each line of standard input in that calculator's
 //                                       syntax: computed and printed, or only computed when
 //                                       exactcalc finds its value too long to print
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -29,6 +33,7 @@ using VELD::Expression;
 struct Answer {
     std::string canonical;
     bool printable;
+    std::size_t valueLength;
 };
 
 std::unique_ptr<Answer> answer(const std::string& line) {
@@ -38,7 +43,8 @@ std::unique_ptr<Answer> answer(const std::string& line) {
         if (root->print(buffer.data(), VELD::OUTPUT_BUFFER_SIZE) != 0) return nullptr;
         std::string canonical = buffer.data();
         const bool printable = root->evaluate().print(buffer.data(), VELD::OUTPUT_BUFFER_SIZE) == 0;
-        return std::make_unique<Answer>(Answer{std::move(canonical), printable});
+        const std::size_t length = printable ? std::string_view(buffer.data()).size() : SIZE_MAX;
+        return std::make_unique<Answer>(Answer{std::move(canonical), printable, length});
     } catch (const Exception&) {
         return nullptr;
     }
@@ -78,15 +84,16 @@ private:
     std::size_t at = 0;
 };
 
-int lines(std::uint64_t seed, std::uint64_t count) {
+int lines(std::uint64_t seed, std::uint64_t count, std::size_t limit) {
     VELD::testing::LineGenerator generator(seed);
-    for (std::uint64_t written = 0, tried = 0; written < count && tried < 100 * count; ++tried) {
+    for (std::uint64_t valued = 0, tried = 0; valued < count && tried < 100 * count; ++tried) {
         const std::string line = generator.next();
         const auto reference = VELD::testing::referenceAnswer(line.substr(0, VELD::LINE_LIMIT));
         if (!reference || reference->find(" = ") == std::string::npos) continue;
-        if (answer(line) == nullptr) continue;
-        std::cout << line << '\n';
-        ++written;
+        const auto value = answer(line);
+        if (value == nullptr) continue;
+        ++valued;
+        if (value->valueLength <= limit) std::cout << line << '\n';
     }
     return 0;
 }
@@ -111,12 +118,14 @@ int render(bool calc) {
 
 int main(int argc, char* argv[]) {
     const std::string_view mode = argc > 1 ? argv[1] : "";
-    if (mode == "lines" && argc == 4)
-        return lines(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10));
+    if (mode == "lines" && (argc == 4 || argc == 5)) {
+        return lines(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10),
+                     argc == 5 ? std::strtoull(argv[4], nullptr, 10) : SIZE_MAX);
+    }
     if (mode == "render" && argc == 3 && (std::string_view(argv[2]) == "gp" ||
                                           std::string_view(argv[2]) == "calc")) {
         return render(std::string_view(argv[2]) == "calc");
     }
-    std::cerr << "usage: exactcalc_corpus lines SEED COUNT | render gp|calc\n";
+    std::cerr << "usage: exactcalc_corpus lines SEED COUNT [LIMIT] | render gp|calc\n";
     return 2;
 }

@@ -65,11 +65,13 @@ void Integer::multiplyByTen() {
 // `first`, below which every word is zero.
 void Integer::multiplyByTenFrom(std::uint32_t first) {
     const bool grows = words[length - 1] > 0x19999998u;  // 10 * 0x19999998 + 9 < 2^32
+    // A product one word longer needs a new array, unless the words held inside have room.
+    const bool inPlace = !grows || (words == small && length < SMALL_WORDS);
     std::uint32_t* product = words;
-    if (grows) {
-        product = allocateWords(std::uint64_t{length} + 1);
-    } else {
+    if (inPlace) {
         checkInterrupt();
+    } else {
+        product = allocateWords(std::uint64_t{length} + 1);
     }
     std::uint64_t previous = 0;
     unsigned char carry = 0;
@@ -83,7 +85,7 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     const std::uint32_t count = length;
     const std::uint32_t* const source = words;
     std::uint32_t i = first;
-    if (grows) std::memset(product, 0, std::size_t{i} * sizeof(std::uint32_t));
+    if (!inPlace) std::memset(product, 0, std::size_t{i} * sizeof(std::uint32_t));
     for (; i + 1 < count; i += 2)
         storePair(product + i, tenTimes(loadPair(source + i)));
     // The last word, when the count is odd, and the bits that leave the top.
@@ -94,8 +96,10 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     }
     if (!grows) return;
     product[length] = static_cast<std::uint32_t>(top);
-    delete[] words;
-    words = product;
+    if (!inPlace) {
+        if (onHeap()) delete[] words;
+        words = product;
+    }
     ++length;
     normalize();
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "integer/integer.h"
 #include "integer/kernels.h"
@@ -32,7 +33,7 @@ std::uint32_t* Integer::allocateWords(std::uint64_t n) {
 }
 
 void Integer::release() noexcept {
-    delete[] words;
+    if (onHeap()) delete[] words;
     words = nullptr;
     length = 0;
 }
@@ -40,6 +41,11 @@ void Integer::release() noexcept {
 void Integer::createSpace(std::uint64_t n) {
     release();
     if (n == 0) return;
+    if (n <= SMALL_WORDS) {
+        words = small;
+        length = static_cast<std::uint32_t>(n);
+        return;
+    }
     try {
         words = allocateWords(n);
     } catch (const Exception&) {
@@ -80,15 +86,12 @@ Integer::Integer(const Integer& other) {
     *this = other;
 }
 
-Integer::Integer(Integer&& other) noexcept
-    : negative(other.negative), length(other.length), words(other.words) {
-    other.negative = 0;
-    other.length = 0;
-    other.words = nullptr;
+Integer::Integer(Integer&& other) noexcept {
+    *this = std::move(other);
 }
 
 Integer::~Integer() {
-    delete[] words;
+    if (onHeap()) delete[] words;
 }
 
 Integer& Integer::operator=(const Integer& other) {
@@ -104,12 +107,18 @@ Integer& Integer::operator=(const Integer& other) {
     return *this;
 }
 
+// A heap array is taken over; words held inside are copied.
 Integer& Integer::operator=(Integer&& other) noexcept {
     if (this == &other) return *this;
-    delete[] words;
+    release();
     negative = other.negative;
     length = other.length;
-    words = other.words;
+    if (other.onHeap()) {
+        words = other.words;
+    } else if (other.words != nullptr) {
+        std::memcpy(small, other.small, sizeof small);
+        words = small;
+    }
     other.negative = 0;
     other.length = 0;
     other.words = nullptr;

@@ -48,6 +48,10 @@ inline void checkInterrupt() {
 // zero has length 0, no array and a clear sign flag. The array holds at least `length`
 // words and belongs to this Integer alone (copies are deep). Every operation that may
 // leave high zero words ends with normalize().
+//
+// Magnitudes of up to SMALL_WORDS words are held in the Integer itself, so that everyday
+// values cost no allocation; longer ones have an array of their own on the heap. Either
+// way `words` points at them.
 class Integer {
 public:
     Integer() noexcept = default;
@@ -151,9 +155,15 @@ private:
     friend int compareMagnitudes(const Integer& a, const Integer& b);
     friend Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver);
 
+    // True when `words` is an array on the heap, not the words held inside.
+    bool onHeap() const { return words != nullptr && words != small; }
+
+    static constexpr std::uint32_t SMALL_WORDS = 2;
+
     std::int32_t negative = 0;
     std::uint32_t length = 0;
     std::uint32_t* words = nullptr;
+    std::uint32_t small[SMALL_WORDS];
 };
 
 // Sign of |a| - |b|: negative, zero or positive.

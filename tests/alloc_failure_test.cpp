@@ -45,15 +45,16 @@ std::uint64_t failEachAllocation(const std::function<void()>& work) {
 
 TEST(AllocationFailure, IntegerCoreOperations) {
     const std::uint64_t injected = failEachAllocation([] {
-        Integer a("-123456789012345678901234567890");
+        // Long enough to need arrays of their own: shorter magnitudes are held inside.
+        Integer a("-123456789012345678901234567890123456789012345678901234567890");
         Integer b(a);
-        b += Integer("98765432109876543210");
+        b += Integer("987654321098765432109876543210987654321");
         b -= a;
         b++;
         b--;
         Integer c = a - b;
         c = c + a;
-        char text[64];
+        char text[96];
         ASSERT_EQ(c.print(text, sizeof text), 0);
     });
     // Reading, copying, growing sums and printing each obtain storage at least once.
