@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "integer/integer.h"
+#include "integer/kernels.h"
 #include "integer/word_pairs.h"
 
 namespace VELD {
@@ -29,6 +30,68 @@ std::uint64_t plusShifted(std::uint64_t v, int shift) {
     return shift >= 0 ? v + moved : v - moved;
 }
 
+// 10v = 8v + 2v.
+std::uint64_t tenTimes(std::uint64_t v) {
+    return plusShifted(v << 1, 2);
+}
+
+// Exact division by five, 64 bits a step from the low end: y is the chunk of the quotient
+// with 4y + y = the dividend's chunk, less what 4y and the sum carried out of the chunk
+// below (its top two bits, and the carry). Bit by bit this is the recurrence
+// y(n) = x(n) ^ y(n-2) ^ carry, the carry out the majority of the three. Within a chunk,
+//     y = z - 4y (mod 2^64), where z = dividend - topTwo - carry,
+// and put into itself the recurrence doubles the bits it settles at each round:
+//     y = (z - 4z) + 16y = z1 + 16y, then y = (z1 + 16 z1) + 256y, and so on,
+// until after the rounds for 4, 16, 256, 2^16 and 2^32 the term in y has left the chunk.
+class ExactFifth {
+public:
+    std::uint64_t operator()(std::uint64_t dividend) {
+        std::uint64_t y = dividend - topTwo - carry;
+        y = plusShifted(y, -2);
+        y = plusShifted(y, 4);
+        y = plusShifted(y, 8);
+        y = plusShifted(y, 16);
+        y = plusShifted(y, 32);
+        addWithCarry(y, (y << 2) | topTwo, carry);  // only its carry out is wanted
+        topTwo = y >> 62;
+        return y;
+    }
+
+private:
+    std::uint64_t topTwo = 0;
+    unsigned char carry = 0;
+};
+
+// a[0..n) *= 5 in place (4a + a); returns what leaves word n-1 (below 8).
+std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n) {
+    checkInterrupt();
+    return kernels::addShiftedInto(a, a, n, 2);
+}
+
+// a[0..n) /= 5 in place, for a multiple of five; returns the new count of words.
+std::uint32_t fifthOf(std::uint32_t* a, std::uint32_t n) {
+    checkInterrupt();
+    ExactFifth fifth;
+    std::uint32_t i = 0;
+    for (; i + 1 < n; i += 2)
+        storePair(a + i, fifth(loadPair(a + i)));
+    if (i < n) a[i] = static_cast<std::uint32_t>(fifth(a[i]));
+    while (n > 0 && a[n - 1] == 0)
+        --n;
+    return n;
+}
+
+// Writes the cut notice, or nothing for a capacity of 0; returns the shortfall.
+std::int32_t overflowNotice(char* buffer, std::uint32_t capacity, std::uint64_t needed) {
+    const std::uint32_t shown = std::min<std::uint32_t>(capacity, sizeof OVERFLOW_NOTICE);
+    if (shown > 0) {
+        std::memcpy(buffer, OVERFLOW_NOTICE, shown);
+        buffer[shown - 1] = '\0';
+    }
+    return static_cast<std::int32_t>(
+        std::min<std::uint64_t>(needed - capacity, std::numeric_limits<std::int32_t>::max()));
+}
+
 }  // namespace
 
 Integer::Integer(const char* text) {
@@ -36,9 +99,14 @@ Integer::Integer(const char* text) {
     if (minus) ++text;
     if (!isDigit(*text))
         throw Exception("Integer::Integer() - Failed to parse Integer. Bad string.");
-    // Built in a local so that a failure part-way releases what was obtained. One
-    // one-word Integer holds each digit in turn.
-    Integer value;
+    // While the value fits 64 bits the steps by ten and the additions run on a register;
+    // the rest of a longer numeral goes on in words. Built in a local so that a failure
+    // part-way releases what was obtained. One one-word Integer holds each digit in turn.
+    constexpr std::uint64_t MOST_BEFORE_STEP = (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
+    std::uint64_t small = 0;
+    for (; isDigit(*text) && small <= MOST_BEFORE_STEP; ++text)
+        small = tenTimes(small) + static_cast<std::uint64_t>(*text - '0');
+    Integer value = fromMagnitude(small);
     Integer digit(1);
     for (; isDigit(*text); ++text) {
         value.multiplyByTen();
@@ -104,20 +172,14 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     normalize();
 }
 
-// Solves x = 2y + 8y for y from the low end. Bit by bit this is the recurrence
+// Solves x = 2y + 8y for y from the low end: x/2 divided by five, where x/2 is read a
+// chunk at a time as the words shifted right by one. Bit by bit this is the recurrence
 // y(n) = x(n+1) ^ y(n-2) ^ carry, with the carry out the majority of the three: the sum
-// y + 4y, built up from bit 0, must reproduce x shifted right by one. Here the recurrence
-// is run 64 bits a step. Within a chunk, with the top two bits of the chunk below (which
-// 4y moves into this chunk) and the carry out of the chunk below,
-//     y = z - 4y (mod 2^64), where z = dividend - topTwo - carry.
-// Put into itself, the recurrence doubles the bits it settles at each round:
-//     y = (z - 4z) + 16y = z1 + 16y, then y = (z1 + 16 z1) + 256y, and so on,
-// until after the rounds for 4, 16, 256, 2^16 and 2^32 the term in y has left the chunk.
-// The carry out of the chunk is the carry out of its sum y + 4y. Each quotient chunk
-// replaces its dividend chunk once read; the next word's low bit, still a dividend bit,
-// supplies the chunk's top dividend bit. Low words that hold only zeros, up to and
-// including bit 0 of the word after them, give quotient zeros and no carry, so they are
-// skipped.
+// y + 4y, built up from bit 0, must reproduce x shifted right by one (see ExactFifth).
+// Each quotient chunk replaces its dividend chunk once read; the next word's low bit,
+// still a dividend bit, supplies the chunk's top dividend bit. Low words that hold only
+// zeros, up to and including bit 0 of the word after them, give quotient zeros and no
+// carry, so they are skipped.
 void Integer::divideByTen() {
     std::uint32_t first = 0;
     while (first < length && words[first] == 0)
@@ -137,19 +199,7 @@ void Integer::divideByTenFrom(std::uint32_t first) {
     const std::uint32_t count = length;
     std::uint32_t* const magnitude = words;
     std::uint32_t i = first;
-    std::uint64_t topTwo = 0;
-    unsigned char carry = 0;
-    auto solve = [&](std::uint64_t dividend) {
-        std::uint64_t y = dividend - topTwo - carry;
-        y = plusShifted(y, -2);
-        y = plusShifted(y, 4);
-        y = plusShifted(y, 8);
-        y = plusShifted(y, 16);
-        y = plusShifted(y, 32);
-        addWithCarry(y, (y << 2) | topTwo, carry);  // only its carry out is wanted
-        topTwo = y >> 62;
-        return y;
-    };
+    ExactFifth solve;
     for (; i + 2 < count; i += 2) {
         const std::uint64_t chunk = loadPair(magnitude + i);
         storePair(magnitude + i, solve((chunk >> 1) | std::uint64_t{magnitude[i + 2]} << 63));
@@ -166,51 +216,102 @@ void Integer::divideByTenFrom(std::uint32_t first) {
 // The text is an optional '-' and the digits of the magnitude. When it and its NUL do not
 // fit, the buffer gets "Printing overflow!" cut to the capacity (nothing at all for zero)
 // and the result is the number of bytes more that were needed.
+//
+// The number of digits d is found by building 10^d up from 1 until it exceeds the
+// magnitude r. Then each digit, from the first, is what subtractions of the power of ten
+// P take from r: of 8P, 4P, 2P and P in turn, each made when it fits, since r < 10P. Then
+// P steps down by ten.
 std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
     if (isZero()) {
         if (capacity < 2) return static_cast<std::int32_t>(2 - capacity);
         std::memcpy(buffer, "0", 2);
         return 0;
     }
-    // power = 10^e has exactly e trailing zero bits: its low e/32 words are zero, take no
-    // part in the subtractions, and are passed over by the steps by ten.
-    Integer remainder = abs();
-    Integer power(1);
-    std::uint64_t digits = 0;
-    while (compareMagnitudes(power, remainder) <= 0) {
-        power.multiplyByTenFrom(static_cast<std::uint32_t>(digits / 32));
+    return length <= SMALL_WORDS ? printSmall(buffer, capacity) : printLong(buffer, capacity);
+}
+
+// On registers, for a magnitude of 64 bits at most.
+std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
+    constexpr std::uint64_t LARGEST_POWER = 10000000000000000000u;  // 10^19 < 2^64 < 10^20
+    std::uint64_t remainder = magnitude();
+    std::uint64_t power = 1;
+    std::uint32_t digits = 0;
+    bool beyond = false;  // 10^digits is past 64 bits
+    while (power <= remainder) {
         ++digits;
+        if (power == LARGEST_POWER) {
+            beyond = true;
+            break;
+        }
+        power = tenTimes(power);
     }
-    std::uint64_t exponent = digits;
-    auto stepDown = [&] {
-        power.divideByTenFrom(static_cast<std::uint32_t>((exponent - 1) / 32));
-        --exponent;
-    };
-    stepDown();
+    if (!beyond) power = ExactFifth()(power >> 1);
 
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
-    if (needed > capacity) {
-        const std::uint32_t shown = std::min<std::uint32_t>(capacity, sizeof OVERFLOW_NOTICE);
-        if (shown > 0) {
-            std::memcpy(buffer, OVERFLOW_NOTICE, shown);
-            buffer[shown - 1] = '\0';
-        }
-        return static_cast<std::int32_t>(
-            std::min<std::uint64_t>(needed - capacity, std::numeric_limits<std::int32_t>::max()));
-    }
-
+    if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
-    while (!power.isMagnitudeOne()) {
-        char digit = '0';
-        while (compareMagnitudes(power, remainder) <= 0) {
-            remainder.subtractAbove(power, static_cast<std::uint32_t>(exponent / 32));
-            ++digit;
+    for (;;) {
+        unsigned digit = 0;
+        for (int shift = 3; shift >= 0; --shift) {
+            if (power <= remainder >> shift) {  // power << shift <= remainder
+                remainder -= power << shift;
+                digit |= 1u << shift;
+            }
         }
-        *out++ = digit;
-        stepDown();
+        *out++ = static_cast<char>('0' + digit);
+        if (power == 1) break;
+        power = ExactFifth()(power >> 1);
     }
-    *out++ = static_cast<char>('0' + (remainder.isZero() ? 0 : remainder.words[0]));
+    *out = '\0';
+    return 0;
+}
+
+// The power of ten P = 10^e is held as its odd part 5^e and the bit offset e: stepping up
+// multiplies the odd part by five and adds one to the offset, stepping down divides it by
+// five and takes one off, and P is compared with the remainder and subtracted from it at
+// that offset. So the steps by ten work on 70% of the words, and P's zero bits are never
+// touched.
+std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
+    Integer remainder = abs();
+    // 5^d <= 10^(d-1) * 10 <= 10 r < 16 r: the odd part never needs more than a word more
+    // than r.
+    Integer odd;
+    odd.createSpace(std::uint64_t{length} + 1);
+    std::uint32_t* const five = odd.words;
+    std::uint32_t count = 1;  // words of the odd part in use
+    five[0] = 1;
+    std::uint64_t exponent = 0;
+    auto fits = [&](std::uint64_t shift) {  // P << shift <= remainder
+        return kernels::compareShifted(remainder.words, remainder.length, five, count,
+                                       exponent + shift) >= 0;
+    };
+    while (fits(0)) {
+        const std::uint64_t out = timesFive(five, count);
+        if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
+        ++exponent;
+    }
+    const std::uint64_t digits = exponent;
+    count = fifthOf(five, count);
+    --exponent;
+
+    const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
+    if (needed > capacity) return overflowNotice(buffer, capacity, needed);
+    char* out = buffer;
+    if (isNegative()) *out++ = '-';
+    for (;;) {
+        unsigned digit = 0;
+        for (unsigned shift = 4; shift-- > 0;) {
+            if (fits(shift)) {
+                remainder.subtractShifted(five, count, exponent + shift);
+                digit |= 1u << shift;
+            }
+        }
+        *out++ = static_cast<char>('0' + digit);
+        if (exponent == 0) break;
+        count = fifthOf(five, count);
+        --exponent;
+    }
     *out = '\0';
     return 0;
 }

@@ -73,6 +73,17 @@ Integer::Integer(std::int32_t value) {
     negative = value < 0 ? 1 : 0;
 }
 
+Integer Integer::fromMagnitude(std::uint64_t magnitude) {
+    Integer value;
+    value.createSpace(magnitude > 0xFFFFFFFFu ? 2 : magnitude != 0 ? 1 : 0);
+    if (value.length == 2) {
+        storePair(value.words, magnitude);
+    } else if (value.length == 1) {
+        value.words[0] = static_cast<std::uint32_t>(magnitude);
+    }
+    return value;
+}
+
 Integer Integer::fromWords(const std::uint32_t* magnitude, std::uint32_t count, bool negative) {
     Integer value;
     value.createSpace(count);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/exception.h"
+#include "integer/word_pairs.h"
 
 namespace VELD {
 
@@ -118,6 +119,9 @@ public:
     // tests and benchmarks that need operands of a particular shape.
     static Integer fromWords(const std::uint32_t* magnitude, std::uint32_t count, bool negative);
 
+    // The value with magnitude `magnitude`, non-negative.
+    static Integer fromMagnitude(std::uint64_t magnitude);
+
     // Read-only view of the representation, for checks of the normal form.
     std::int32_t getNegativeFlag() const { return negative; }
     std::uint32_t getLength() const { return length; }
@@ -134,6 +138,13 @@ private:
     // bit 0 of word `first` too): they start there.
     void multiplyByTenFrom(std::uint32_t first);
     void divideByTenFrom(std::uint32_t first);
+    // The magnitude, for one that fits 64 bits (length <= SMALL_WORDS).
+    std::uint64_t magnitude() const {
+        return length == 0 ? 0 : length == 1 ? words[0] : loadPair(words);
+    }
+    // print for magnitudes of at most SMALL_WORDS words, on registers, and for longer ones.
+    std::int32_t printSmall(char* buffer, std::uint32_t capacity) const;
+    std::int32_t printLong(char* buffer, std::uint32_t capacity) const;
     // Restores the normal form after high words may have become zero.
     void normalize();
     // Drops the array, leaving length 0; the sign flag is untouched.

@@ -46,7 +46,7 @@ std::uint64_t failEachAllocation(const std::function<void()>& work) {
 TEST(AllocationFailure, IntegerCoreOperations) {
     const std::uint64_t injected = failEachAllocation([] {
         // Long enough to need arrays of their own: shorter magnitudes are held inside.
-        Integer a("-123456789012345678901234567890123456789012345678901234567890");
+        Integer a("-123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890");
         Integer b(a);
         b += Integer("987654321098765432109876543210987654321");
         b -= a;
@@ -54,7 +54,7 @@ TEST(AllocationFailure, IntegerCoreOperations) {
         b--;
         Integer c = a - b;
         c = c + a;
-        char text[96];
+        char text[128];
         ASSERT_EQ(c.print(text, sizeof text), 0);
     });
     // Reading, copying, growing sums and printing each obtain storage at least once.
