@@ -50,11 +50,14 @@ inline void checkInterrupt() {
 // words and belongs to this Integer alone (copies are deep). Every operation that may
 // leave high zero words ends with normalize().
 //
-// Magnitudes of up to SMALL_WORDS words are held in the Integer itself, so that everyday
+// Magnitudes of up to SMALL words are held in the Integer itself, so that everyday
 // values cost no allocation; longer ones have an array of their own on the heap. Either
 // way `words` points at them.
 class Integer {
 public:
+    // Magnitudes of up to this many words are held inside the Integer.
+    static constexpr std::uint32_t SMALL = 2;
+
     Integer() noexcept = default;
     Integer(std::int32_t value);
     // The decimal numeral at the start of `text`, with an optional leading '-'.
@@ -138,11 +141,11 @@ private:
     // bit 0 of word `first` too): they start there.
     void multiplyByTenFrom(std::uint32_t first);
     void divideByTenFrom(std::uint32_t first);
-    // The magnitude, for one that fits 64 bits (length <= SMALL_WORDS).
+    // The magnitude, for one that fits 64 bits (length <= SMALL).
     std::uint64_t magnitude() const {
         return length == 0 ? 0 : length == 1 ? words[0] : loadPair(words);
     }
-    // print for magnitudes of at most SMALL_WORDS words, on registers, and for longer ones.
+    // print for magnitudes of at most SMALL words, on registers, and for longer ones.
     std::int32_t printSmall(char* buffer, std::uint32_t capacity) const;
     std::int32_t printLong(char* buffer, std::uint32_t capacity) const;
     // Restores the normal form after high words may have become zero.
@@ -169,12 +172,11 @@ private:
     // True when `words` is an array on the heap, not the words held inside.
     bool onHeap() const { return words != nullptr && words != small; }
 
-    static constexpr std::uint32_t SMALL_WORDS = 2;
 
     std::int32_t negative = 0;
     std::uint32_t length = 0;
     std::uint32_t* words = nullptr;
-    std::uint32_t small[SMALL_WORDS];
+    std::uint32_t small[SMALL];
 };
 
 // Sign of |a| - |b|: negative, zero or positive.

@@ -122,6 +122,17 @@ inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, uns
     return (sum >> 32) + (moved >> 32);
 }
 
+// a[0..n] = b[0..n) << shift, for 0 < shift < 32: n + 1 words.
+inline void copyShifted(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    ShiftedChunks shifted(b, shift);
+    std::uint32_t i = 0;
+    for (; i + 1 < n; i += 2)
+        storePair(a + i, shifted(i));
+    const std::uint64_t last = i < n ? shifted.lastWord(i) : shifted.spilled();
+    a[i] = static_cast<Word>(last);
+    if (i < n) a[i + 1] = static_cast<Word>(last >> 32);
+}
+
 // a[0..n) += chunk << shift, a value of up to 96 bits, for n >= 3; the carry runs on above
 // the three words it covers, and what leaves word n-1 is dropped.
 inline void addChunkShifted(Word* a, std::uint32_t n, std::uint64_t chunk, unsigned shift) {

@@ -29,50 +29,115 @@ bool isMultiplicand(const Integer& a, const Integer& b) {
 
 namespace {
 
-// Calls visit(i, shift) for each set bit 32 * i + shift of the driver, from the lowest,
-// testing the interrupt flag every so many words: about every 2^16 words added, for
-// additions of `count` words each.
-template <typename Visit>
-void forEachSetBit(const std::uint32_t* driver, std::uint32_t length, std::uint32_t count,
-                   Visit visit) {
-    const std::uint32_t checkEvery = kernels::stepsPerCheck(count);
+__extension__ typedef unsigned __int128 Wide;
+
+// Tests the interrupt flag about every 2^16 words added, for additions of `count` words.
+class InterruptPacer {
+public:
+    explicit InterruptPacer(std::uint32_t count) : every(kernels::stepsPerCheck(count)) {}
+    void step() {
+        if (--left == 0) {
+            checkInterrupt();
+            left = every;
+        }
+    }
+
+private:
+    std::uint32_t every;
+    std::uint32_t left = 1;
+};
+
+// |m| * |d| for magnitudes of 64 bits at most, on a pair of registers: m << p added for each
+// set bit p of d.
+Integer smallProduct(std::uint64_t m, std::uint64_t d) {
+    Wide sum = 0;
+    for (std::uint64_t bits = d; bits != 0; bits &= bits - 1)
+        sum += static_cast<Wide>(m) << std::countr_zero(bits);
+    const auto low = static_cast<std::uint64_t>(sum);
+    const auto high = static_cast<std::uint64_t>(sum >> 64);
+    if (high == 0) return Integer::fromMagnitude(low);
+    const std::uint32_t words[4] = {static_cast<std::uint32_t>(low),
+                                    static_cast<std::uint32_t>(low >> 32),
+                                    static_cast<std::uint32_t>(high),
+                                    static_cast<std::uint32_t>(high >> 32)};
+    return Integer::fromWords(words, 4, false);
+}
+
+// sum[0..total) += chunk * driver, for a multiplicand of one 64-bit chunk: chunk << p added
+// as 96 bits for each set bit p of the driver. Kept out of line: inlined, its inner loop
+// is compiled a fifth longer.
+[[gnu::noinline]] void addChunkTimes(std::uint32_t* sum, std::uint32_t total, std::uint64_t chunk,
+                   const std::uint32_t* driver, std::uint32_t length) {
+    const std::uint32_t checkEvery = kernels::stepsPerCheck(2);
     std::uint32_t untilCheck = 1;
     for (std::uint32_t i = 0; i < length; ++i) {
         if (--untilCheck == 0) {
             checkInterrupt();
             untilCheck = checkEvery;
         }
-        for (std::uint32_t bits = driver[i]; bits != 0; bits &= bits - 1)
-            visit(i, static_cast<unsigned>(std::countr_zero(bits)));
+        for (std::uint32_t bits = driver[i]; bits != 0; bits &= bits - 1) {
+            kernels::addChunkShifted(sum + i, total - i, chunk,
+                                     static_cast<unsigned>(std::countr_zero(bits)));
+        }
     }
 }
 
 }  // namespace
 
-// For each set bit p of the driver, |multiplicand| * 2^p is added into the accumulator:
-// the multiplicand's words, shifted by p mod 32 on the fly, go into the accumulator from
-// word p / 32, and only the carry runs on above them. The accumulator is sized once for
-// the whole product (and a word more, so that a multiplicand of one 64-bit chunk can
-// always be added as 96 bits), so no addition allocates.
+// For each set bit p of the driver, |multiplicand| * 2^p is added into the accumulator, at
+// word p / 32 with only the carry running on above. The additions are taken by the shift
+// p mod 32: where several set bits share a shift, one copy of the multiplicand shifted by
+// it serves them all, so that their additions run over aligned words; a lone one is added
+// shifted on the fly. The accumulator is sized once for
+// the whole product (and a word more, so that a multiplicand of one 64-bit chunk can always
+// be added as 96 bits), so no addition allocates. Operands of 64 bits at most take the
+// same steps on registers.
 Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     Integer accumulator;
     if (multiplicand.isZero() || driver.isZero()) return accumulator;
     const std::uint32_t count = multiplicand.length;
+    if (count <= Integer::SMALL && driver.length <= Integer::SMALL) {
+        return smallProduct(multiplicand.magnitude(), driver.magnitude());
+    }
     accumulator.createSpace(std::uint64_t{count} + driver.length + 1);
     std::memset(accumulator.words, 0, std::size_t{accumulator.length} * sizeof(std::uint32_t));
     const std::uint32_t* const source = multiplicand.words;
     std::uint32_t* const sum = accumulator.words;
     const std::uint32_t total = accumulator.length;
     if (count <= 2) {
-        const std::uint64_t chunk = count == 2 ? loadPair(source) : source[0];
-        forEachSetBit(driver.words, driver.length, count, [&](std::uint32_t i, unsigned shift) {
-            kernels::addChunkShifted(sum + i, total - i, chunk, shift);
-        });
-    } else {
-        forEachSetBit(driver.words, driver.length, count, [&](std::uint32_t i, unsigned shift) {
-            const std::uint64_t out = kernels::addShiftedInto(sum + i, source, count, shift);
-            kernels::addCarry(sum + i + count, total - i - count, out);
-        });
+        addChunkTimes(sum, total, count == 2 ? loadPair(source) : source[0], driver.words,
+                      driver.length);
+        accumulator.normalize();
+        return accumulator;
+    }
+    InterruptPacer pacer(count);
+    std::uint32_t sharing[32] = {};  // set bits of the driver with each shift
+    for (std::uint32_t i = 0; i < driver.length; ++i) {
+        for (std::uint32_t bits = driver.words[i]; bits != 0; bits &= bits - 1)
+            ++sharing[std::countr_zero(bits)];
+    }
+    Integer shifted;
+    for (unsigned shift = 0; shift < 32; ++shift) {
+        if (sharing[shift] == 0) continue;
+        const bool copied = shift != 0 && sharing[shift] > 1;
+        if (copied) {
+            if (shifted.isZero()) shifted.createSpace(std::uint64_t{count} + 1);
+            kernels::copyShifted(shifted.words, source, count, shift);
+        }
+        for (std::uint32_t i = 0; i < driver.length; ++i) {
+            if ((driver.words[i] >> shift & 1u) == 0) continue;
+            pacer.step();
+            std::uint64_t out;
+            std::uint32_t n = count;
+            if (shift == 0) {
+                out = kernels::addInto(sum + i, source, count);
+            } else if (copied) {
+                out = kernels::addInto(sum + i, shifted.words, ++n);
+            } else {
+                out = kernels::addShiftedInto(sum + i, source, count, shift);
+            }
+            kernels::addCarry(sum + i + n, total - i - n, out);
+        }
     }
     accumulator.normalize();
     return accumulator;
