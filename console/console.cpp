@@ -1,6 +1,7 @@
 // The console dialogue: prompt, read one line, answer it, and go on.
 #include "console/console.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,7 @@
 #include "console/history.h"
 #include "console/line_editor.h"
 #include "console/live_status.h"
+#include "console/stream_lines.h"
 #include "expression/expression.h"
 
 #ifndef EXACTCALC_VERSION
@@ -28,26 +30,53 @@ namespace {
 
 char textBuffer[OUTPUT_BUFFER_SIZE];
 
-extern "C" void requestInterrupt(int) {
+// SIGINT for the whole session. During an evaluation it abandons the work through the flag
+// that the computation tests; outside one, the line source decides what it means (the
+// editor discards the line being typed; a script or pipe ends).
+volatile std::sig_atomic_t evaluating = 0;
+void (*interruptOutside)(int) = nullptr;
+
+extern "C" void onInterrupt(int number) {
+    if (evaluating == 0 && interruptOutside != nullptr) {
+        interruptOutside(number);
+        return;
+    }
     interruptRequested = INTERRUPT_DUE;
 }
 
-// While a line is being answered, SIGINT abandons the work through the flag that every
-// allocation tests, instead of ending the program; before and after, it keeps its usual
-// effect. The flag is cleared first, so a signal that arrived after earlier work ended
-// never fires here.
-class InterruptScope {
+// Puts onInterrupt in place for as long as it lasts. Reads it cuts short are not restarted:
+// the editor needs to see them.
+class SessionInterrupts {
 public:
-    InterruptScope() {
-        interruptRequested = 0;
-        previous = std::signal(SIGINT, requestInterrupt);
+    explicit SessionInterrupts(void (*outside)(int)) {
+        interruptOutside = outside;
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous);
     }
-    ~InterruptScope() { std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous); }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
+    ~SessionInterrupts() {
+        sigaction(SIGINT, &previous, nullptr);
+        interruptOutside = nullptr;
+    }
+    SessionInterrupts(const SessionInterrupts&) = delete;
+    SessionInterrupts& operator=(const SessionInterrupts&) = delete;
 
 private:
-    void (*previous)(int);
+    struct sigaction previous {};
+};
+
+// One line's evaluation, for the handler. The flag is cleared first, so that a request that
+// came after earlier work ended never fires here.
+class EvaluationScope {
+public:
+    EvaluationScope() {
+        interruptRequested = 0;
+        evaluating = 1;
+    }
+    ~EvaluationScope() { evaluating = 0; }
+    EvaluationScope(const EvaluationScope&) = delete;
+    EvaluationScope& operator=(const EvaluationScope&) = delete;
 };
 
 // The note of a LiveStatus, shown for as long as this scope lasts.
@@ -97,22 +126,8 @@ int finish(std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-// Reads the next line into buffer: its first LINE_LIMIT characters, NUL-terminated; the
-// rest of the line and its line end are discarded, and nothing beyond them is read.
-ReadResult StreamLines::read(char* buffer, std::size_t& length) {
-    if (!(out << PROMPT << std::flush)) return ReadResult::outputFailed;
-    length = 0;
-    bool readAny = false;
-    for (int c = in.get(); c != std::char_traits<char>::eof() && c != '\n'; c = in.get()) {
-        readAny = true;
-        if (length < LINE_LIMIT) buffer[length++] = static_cast<char>(c);
-    }
-    buffer[length] = '\0';
-    if (readAny || in.good()) return ReadResult::line;
-    return in.bad() ? ReadResult::inputFailed : ReadResult::endOfInput;
-}
-
-bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t echoColumn) {
+bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t echoColumn,
+                bool flushEcho) {
     std::unique_ptr<Expression> root;
     try {
         root = Expression::parse(buffer);
@@ -121,7 +136,8 @@ bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t
             echoColumn = 0;
         }
         // Shown before evaluation starts, which may take long.
-        if (!(out << buffer << std::flush)) return false;
+        if (!(out << buffer)) return false;
+        if (flushEcho && !(out << std::flush)) return false;
         std::int32_t shortfall = 0;
         {
             // The note, if any, is erased before anything else is written, also when a
@@ -156,12 +172,17 @@ ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status,
                 return ConsoleEnd::inputFailed;
             case ReadResult::outputFailed:
                 return ConsoleEnd::outputFailed;
+            case ReadResult::interrupted:
+                return ConsoleEnd::interrupted;
         }
         if (length == 0) continue;
         if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
         lines.entered(textBuffer);
-        const InterruptScope interruptible;
-        if (!answerLine(textBuffer, out, status, echoColumn)) return ConsoleEnd::outputFailed;
+        const bool flushEcho = !lines.lineWaiting();
+        const EvaluationScope evaluation;
+        if (!answerLine(textBuffer, out, status, echoColumn, flushEcho)) {
+            return ConsoleEnd::outputFailed;
+        }
     }
 }
 
@@ -179,7 +200,8 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
             return finish(out, err);
         }
         if (argc == 2 && argument == "--version") {
-            out << "exactcalc " EXACTCALC_VERSION "\n"
+            out << "exactcalc " EXACTCALC_VERSION
+                   "\n"
                    "Copyright (c) 2026 The exactcalc authors; MIT License\n";
             return finish(out, err);
         }
@@ -196,7 +218,8 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     } catch (const std::runtime_error&) {
         // Without the editor the terminal still works line by line.
     }
-    StreamLines lines(in, out);
+    StreamLines lines(in, out, terminal.output);
+    const SessionInterrupts interrupts(editor ? nullptr : &StreamLines::interruptBetweenLines);
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
     const ConsoleEnd end =
@@ -205,6 +228,14 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     const int error = errno;  // the failed read or write's reason, before anything else
     if (end == ConsoleEnd::outputFailed) return reportFailure(err, "write output", error);
     if (end == ConsoleEnd::inputFailed) return reportFailure(err, "read input", error);
+    if (end == ConsoleEnd::interrupted) {
+        // Ctrl-C between lines: what has been answered is written, then the program ends
+        // as SIGINT ends it.
+        out << std::flush;
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+        return 128 + SIGINT;
+    }
     // At the end of input on a terminal, finish the prompt's line for the shell.
     if (end == ConsoleEnd::endOfInput && terminal.input) out << '\n';
     return finish(out, err);

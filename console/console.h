@@ -15,12 +15,14 @@ inline constexpr unsigned LINE_LIMIT = 80;
 // The prompt, written before every line is read.
 inline constexpr char PROMPT[] = "Exp: ";
 
-// How the dialogue ended: by the user, or because a stream failed (the stream's error state
-// is set, and errno holds the reason the system gave).
-enum class ConsoleEnd { quit, endOfInput, outputFailed, inputFailed };
+// How the dialogue ended: by the user, because a stream failed (the stream's error state
+// is set, and errno holds the reason the system gave), or by Ctrl-C while it waited for a
+// line from a script or pipe.
+enum class ConsoleEnd { quit, endOfInput, outputFailed, inputFailed, interrupted };
 
-// What one read of a line gave.
-enum class ReadResult { line, discarded, endOfInput, inputFailed, outputFailed };
+// What one read of a line gave. `discarded`: the user abandoned the line at the prompt;
+// `interrupted`: Ctrl-C came while no line was being answered.
+enum class ReadResult { line, discarded, endOfInput, inputFailed, outputFailed, interrupted };
 
 // Where the dialogue's lines come from: a stream, or the line editor at a terminal.
 class LineSource {
@@ -28,31 +30,24 @@ public:
     virtual ~LineSource() = default;
     // Shows the prompt and reads the next line: its first LINE_LIMIT characters go into
     // `buffer`, NUL-terminated, and `length` counts them; the rest of the line and its line
-    // end are dropped. `discarded` means the user abandoned the line at the prompt.
+    // end are dropped.
     virtual ReadResult read(char* buffer, std::size_t& length) = 0;
     // Told of each line the dialogue answers, before it is answered.
     virtual void entered(const char* /*line*/) {}
-};
-
-// Prompts on `out` and reads lines from `in`, as a script or a pipe gives them.
-class StreamLines : public LineSource {
-public:
-    StreamLines(std::istream& in, std::ostream& out) : in(in), out(out) {}
-    ReadResult read(char* buffer, std::size_t& length) override;
-
-private:
-    std::istream& in;
-    std::ostream& out;
+    // True when a whole next line is already at hand, so that the echo of this one need
+    // not be shown at once: the next answer follows without a wait.
+    virtual bool lineWaiting() { return false; }
 };
 
 // Answers the line held in `buffer` (OUTPUT_BUFFER_SIZE bytes): writes the parenthesised
 // expression, then " = " and its value and a line end. A fault writes its message and a
-// line end directly behind whatever was already written. Returns false, without
+// line end directly behind whatever was already written. The echo is flushed before the
+// evaluation, which may take long, unless `flushEcho` is false. Returns false, without
 // evaluating, when the echoed expression could not be written. While the line is
 // evaluated, `status` (when given) may show a note behind the echo, which `echoColumn`
 // says where the echo starts; the note is gone before anything else is written.
 bool answerLine(char* buffer, std::ostream& out, LiveStatus* status = nullptr,
-                std::size_t echoColumn = 0);
+                std::size_t echoColumn = 0, bool flushEcho = true);
 
 // The dialogue: reads a line and answers it, until a line that begins with q or Q, the end
 // of input, or a read or write that fails. Empty lines are skipped. `status` and
@@ -65,6 +60,7 @@ ConsoleEnd runConsole(std::istream& in, std::ostream& out);
 // What the program found out about its standard streams.
 struct Terminal {
     bool input = false;    // standard input is a terminal
+    bool output = false;   // standard output is a terminal
     bool editing = false;  // lines are read through the line editor
     bool status = false;   // standard error is the terminal that shows standard output
 };

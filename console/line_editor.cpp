@@ -16,10 +16,6 @@ namespace VELD {
 
 namespace {
 
-extern "C" void interruptAtPrompt(int) {
-    interruptRequested = INTERRUPT_DUE;
-}
-
 const char* prompt(EditLine*) {
     return PROMPT;
 }
@@ -49,17 +45,9 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     el_set(editor, EL_GETCFN, &LineEditor::readKey);
     // Tab offers nothing: there is nothing to complete.
     el_set(editor, EL_BIND, "^I", "ed-ignore", nullptr);
-    // For the whole session Ctrl-C only sets the flag, so that it never ends the program
-    // between lines. Without a restart it cuts the wait for a key short, and readKey sees
-    // the flag.
-    struct sigaction catchInterrupt {};
-    catchInterrupt.sa_handler = interruptAtPrompt;
-    sigemptyset(&catchInterrupt.sa_mask);
-    sigaction(SIGINT, &catchInterrupt, &previousInterrupt);
 }
 
 LineEditor::~LineEditor() {
-    sigaction(SIGINT, &previousInterrupt, nullptr);
     el_end(editor);
     history_end(recalled);
 }

@@ -1,9 +1,8 @@
 // Lines typed at a terminal, through libedit: the usual Emacs keys, Up and Down through the
 // history and Ctrl-R to search it. Ctrl-C discards the line being typed and gives a fresh
-// prompt; Ctrl-D on an empty line ends the input.
+// prompt; Ctrl-D on an empty line ends the input. SIGINT must reach it as the interrupt flag,
+// with reads cut short rather than restarted.
 #pragma once
-
-#include <signal.h>
 
 #include <iosfwd>
 #include <string>
@@ -43,7 +42,6 @@ private:
     std::wstring pendingKeys;
     bool discarding = false;
     bool ended = false;
-    struct sigaction previousInterrupt {};
 };
 
 }  // namespace VELD

@@ -15,7 +15,8 @@ int main(int argc, char* argv[]) {
     const bool capable = term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
     VELD::Terminal terminal;
     terminal.input = isatty(STDIN_FILENO) != 0;
-    terminal.editing = capable && terminal.input && isatty(STDOUT_FILENO) != 0;
+    terminal.output = isatty(STDOUT_FILENO) != 0;
+    terminal.editing = capable && terminal.input && terminal.output;
     terminal.status = capable && VELD::LiveStatus::sameTerminal(STDOUT_FILENO, STDERR_FILENO);
     return VELD::runProgram(argc, argv, std::cin, std::cout, std::cerr, terminal);
 }
