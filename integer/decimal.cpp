@@ -238,6 +238,23 @@ std::uint32_t stepDown(int digit, std::uint32_t* r, std::uint32_t rCount, std::u
     }
 }
 
+// Writes the digits of r for the power of ten p with p <= r < 10 p (or r < 10 for p = 1),
+// on registers; returns the end of the digits.
+char* writeDigits(char* out, std::uint64_t r, std::uint64_t p) {
+    for (;;) {
+        unsigned digit = 0;
+        for (int shift = 3; shift >= 0; --shift) {
+            if (p <= r >> shift) {  // p << shift <= r
+                r -= p << shift;
+                digit |= 1u << shift;
+            }
+        }
+        *out++ = static_cast<char>('0' + digit);
+        if (p == 1) return out;
+        p = ExactFifth()(p >> 1);
+    }
+}
+
 // Writes the cut notice, or nothing for a capacity of 0; returns the shortfall.
 std::int32_t overflowNotice(char* buffer, std::uint32_t capacity, std::uint64_t needed) {
     const std::uint32_t shown = std::min<std::uint32_t>(capacity, sizeof OVERFLOW_NOTICE);
@@ -291,7 +308,7 @@ void Integer::multiplyByTen() {
 void Integer::multiplyByTenFrom(std::uint32_t first) {
     const bool grows = words[length - 1] > 0x19999998u;  // 10 * 0x19999998 + 9 < 2^32
     // A product one word longer needs a new array, unless the words held inside have room.
-    const bool inPlace = !grows || (words == small && length < SMALL);
+    const bool inPlace = !grows || (words == small && length < INLINE_WORDS);
     std::uint32_t* product = words;
     if (inPlace) {
         checkInterrupt();
@@ -384,7 +401,7 @@ std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
         std::memcpy(buffer, "0", 2);
         return 0;
     }
-    return length <= SMALL ? printSmall(buffer, capacity) : printLong(buffer, capacity);
+    return fitsRegister() ? printSmall(buffer, capacity) : printLong(buffer, capacity);
 }
 
 // On registers, for a magnitude of 64 bits at most.
@@ -408,19 +425,7 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
-    for (;;) {
-        unsigned digit = 0;
-        for (int shift = 3; shift >= 0; --shift) {
-            if (power <= remainder >> shift) {  // power << shift <= remainder
-                remainder -= power << shift;
-                digit |= 1u << shift;
-            }
-        }
-        *out++ = static_cast<char>('0' + digit);
-        if (power == 1) break;
-        power = ExactFifth()(power >> 1);
-    }
-    *out = '\0';
+    *writeDigits(out, remainder, power) = '\0';
     return 0;
 }
 
@@ -469,8 +474,9 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
             out += exponent + 1;
             break;
         }
-        if (exponent == 0) {  // P = 1: the last digit is what remains
-            *out++ = static_cast<char>('0' + remainder.words[0]);
+        if (exponent < 19) {  // P < 10^19 and r < 10 P: the rest goes on registers
+            const std::uint64_t odd = count == 2 ? loadPair(five) : five[0];  // 5^18 < 2^42
+            out = writeDigits(out, remainder.magnitude(), odd << exponent);
             break;
         }
         int digit = estimateDigit(remainder.words, remainder.length, five, count, exponent);

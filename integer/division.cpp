@@ -1,4 +1,5 @@
 // Integer division with remainder (base-2 long division), gcd and power.
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -8,6 +9,25 @@
 
 namespace VELD {
 
+namespace {
+
+// Base-2 long division of magnitudes of 64 bits at most, on registers, for a non-zero
+// divisor: the divisor shifted under the dividend's top bit, then one quotient bit a step,
+// while the remainder is not below the divisor. Leaves the remainder in `remainder`.
+std::uint64_t smallQuotient(std::uint64_t& remainder, std::uint64_t divisor) {
+    std::uint64_t quotient = 0;
+    int m = std::countl_zero(divisor) - std::countl_zero(remainder);
+    for (; m >= 0 && remainder >= divisor; --m) {
+        if (remainder >= divisor << m) {
+            remainder -= divisor << m;
+            quotient |= std::uint64_t{1} << m;
+        }
+    }
+    return quotient;
+}
+
+}  // namespace
+
 Integer Integer::integerDivision(const Integer& divisor) {
     if (divisor.isZero()) throw Exception("Integer::integerDivision() - Division by zero.");
     if (compareMagnitudes(*this, divisor) < 0) {  // quotient 0, the dividend is the remainder
@@ -15,6 +35,14 @@ Integer Integer::integerDivision(const Integer& divisor) {
         return remainder;
     }
     if (divisor.isMagnitudeOne()) return Integer();  // the quotient is the dividend itself
+    if (fitsRegister()) {  // and so does the divisor, which is not longer
+        std::uint64_t remainder = magnitude();
+        const std::uint64_t quotient = smallQuotient(remainder, divisor.magnitude());
+        const bool negativeDividend = isNegative();
+        *this = fromMagnitude(quotient);
+        if (negativeDividend) negate();
+        return fromMagnitude(remainder);
+    }
 
     // The divisor is only read, and this Integer changes only at the end, so the divisor
     // may be this Integer itself.
@@ -58,6 +86,17 @@ Integer gcd(const Integer& a, const Integer& b) {
     Integer x = b > a ? b.abs() : a.abs();
     Integer y = b > a ? a.abs() : b.abs();
     if (y.isZero()) return b;
+    if (x.fitsRegister() && y.fitsRegister()) {
+        // The same Euclidean steps on registers.
+        std::uint64_t larger = x.magnitude(), smaller = y.magnitude();
+        while (smaller != 0) {
+            std::uint64_t remainder = larger;
+            if (remainder >= smaller) smallQuotient(remainder, smaller);
+            larger = smaller;
+            smaller = remainder;
+        }
+        return Integer::fromMagnitude(larger);
+    }
     for (;;) {
         Integer remainder = x.integerDivision(y);
         x = std::move(y);

@@ -41,7 +41,7 @@ void Integer::release() noexcept {
 void Integer::createSpace(std::uint64_t n) {
     release();
     if (n == 0) return;
-    if (n <= SMALL) {
+    if (n <= INLINE_WORDS) {
         words = small;
         length = static_cast<std::uint32_t>(n);
         return;

@@ -50,13 +50,13 @@ inline void checkInterrupt() {
 // words and belongs to this Integer alone (copies are deep). Every operation that may
 // leave high zero words ends with normalize().
 //
-// Magnitudes of up to SMALL words are held in the Integer itself, so that everyday
+// Magnitudes of up to INLINE_WORDS words are held in the Integer itself, so that everyday
 // values cost no allocation; longer ones have an array of their own on the heap. Either
 // way `words` points at them.
 class Integer {
 public:
     // Magnitudes of up to this many words are held inside the Integer.
-    static constexpr std::uint32_t SMALL = 2;
+    static constexpr std::uint32_t INLINE_WORDS = 4;
 
     Integer() noexcept = default;
     Integer(std::int32_t value);
@@ -124,6 +124,12 @@ public:
 
     // The value with magnitude `magnitude`, non-negative.
     static Integer fromMagnitude(std::uint64_t magnitude);
+    // True when the magnitude fits 64 bits: the operations take it on registers.
+    bool fitsRegister() const { return length <= 2; }
+    // The magnitude, for one that fits 64 bits.
+    std::uint64_t magnitude() const {
+        return length == 0 ? 0 : length == 1 ? words[0] : loadPair(words);
+    }
 
     // Read-only view of the representation, for checks of the normal form.
     std::int32_t getNegativeFlag() const { return negative; }
@@ -141,11 +147,7 @@ private:
     // bit 0 of word `first` too): they start there.
     void multiplyByTenFrom(std::uint32_t first);
     void divideByTenFrom(std::uint32_t first);
-    // The magnitude, for one that fits 64 bits (length <= SMALL).
-    std::uint64_t magnitude() const {
-        return length == 0 ? 0 : length == 1 ? words[0] : loadPair(words);
-    }
-    // print for magnitudes of at most SMALL words, on registers, and for longer ones.
+    // print for magnitudes that fit 64 bits, on registers, and for longer ones.
     std::int32_t printSmall(char* buffer, std::uint32_t capacity) const;
     std::int32_t printLong(char* buffer, std::uint32_t capacity) const;
     // Restores the normal form after high words may have become zero.
@@ -176,7 +178,7 @@ private:
     std::int32_t negative = 0;
     std::uint32_t length = 0;
     std::uint32_t* words = nullptr;
-    std::uint32_t small[SMALL];
+    std::uint32_t small[INLINE_WORDS];
 };
 
 // Sign of |a| - |b|: negative, zero or positive.

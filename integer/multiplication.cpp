@@ -96,7 +96,7 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     Integer accumulator;
     if (multiplicand.isZero() || driver.isZero()) return accumulator;
     const std::uint32_t count = multiplicand.length;
-    if (count <= Integer::SMALL && driver.length <= Integer::SMALL) {
+    if (multiplicand.fitsRegister() && driver.fitsRegister()) {
         return smallProduct(multiplicand.magnitude(), driver.magnitude());
     }
     accumulator.createSpace(std::uint64_t{count} + driver.length + 1);

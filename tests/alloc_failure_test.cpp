@@ -48,7 +48,7 @@ TEST(AllocationFailure, IntegerCoreOperations) {
         // Long enough to need arrays of their own: shorter magnitudes are held inside.
         Integer a("-123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890");
         Integer b(a);
-        b += Integer("987654321098765432109876543210987654321");
+        b += Integer("987654321098765432109876543210987654321098765432109876543210");
         b -= a;
         b++;
         b--;
@@ -111,7 +111,9 @@ TEST(AllocationFailure, EveryAllocationOfADialogue) {
         "(1 + 2) * 3",  "100 - 7",     "22 / 7",
         "(2 ^ 70) / 3", "10 !",        "20 choose 7",
         "1 / 0",        "(3 !) !",     "18446744073709551616 - 1",
-        "007",          "2 ^ (1 / 2)", "(1 / 2) ^ (0 - 3)"};
+        "007",          "2 ^ (1 / 2)", "(1 / 2) ^ (0 - 3)",
+        // A literal long enough for an array of its own, which parsing obtains.
+        "340282366920938463463374607431768211456 + 1"};
     std::string input;
     std::vector<std::uint64_t> lastAllocationOf;  // running count after each line
     std::vector<std::string> expected, echoes;
