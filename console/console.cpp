@@ -152,6 +152,7 @@ bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t
         root.reset();
     } catch (const Exception& fault) {
         root.reset();
+        if (fault.getMessage() == COMPUTATION_INTERRUPTED) interruptRequested = 0;  // taken
         out << fault.getMessage() << '\n';
     }
     return true;
@@ -179,9 +180,17 @@ ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status,
         if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
         lines.entered(textBuffer);
         const bool flushEcho = !lines.lineWaiting();
-        const EvaluationScope evaluation;
-        if (!answerLine(textBuffer, out, status, echoColumn, flushEcho)) {
-            return ConsoleEnd::outputFailed;
+        {
+            const EvaluationScope evaluation;
+            if (!answerLine(textBuffer, out, status, echoColumn, flushEcho)) {
+                return ConsoleEnd::outputFailed;
+            }
+        }
+        // A Ctrl-C that came while the line was answered, and abandoned nothing, is one
+        // between lines.
+        if (interruptRequested == INTERRUPT_DUE && interruptOutside != nullptr) {
+            interruptRequested = 0;
+            interruptOutside(SIGINT);
         }
     }
 }

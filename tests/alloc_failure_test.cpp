@@ -46,7 +46,9 @@ std::uint64_t failEachAllocation(const std::function<void()>& work) {
 TEST(AllocationFailure, IntegerCoreOperations) {
     const std::uint64_t injected = failEachAllocation([] {
         // Long enough to need arrays of their own: shorter magnitudes are held inside.
-        Integer a("-123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890");
+        Integer a(
+            "-1234567890123456789012345678901234567890123456789012345678901234567890123456789012345"
+            "67890");
         Integer b(a);
         b += Integer("987654321098765432109876543210987654321098765432109876543210");
         b -= a;
@@ -108,10 +110,8 @@ std::string dialogue(const std::string& input, std::uint64_t failAt, std::uint64
 // every other line is answered as usual.
 TEST(AllocationFailure, EveryAllocationOfADialogue) {
     const std::vector<std::string> script = {
-        "(1 + 2) * 3",  "100 - 7",     "22 / 7",
-        "(2 ^ 70) / 3", "10 !",        "20 choose 7",
-        "1 / 0",        "(3 !) !",     "18446744073709551616 - 1",
-        "007",          "2 ^ (1 / 2)", "(1 / 2) ^ (0 - 3)",
+        "(1 + 2) * 3", "100 - 7", "22 / 7", "(2 ^ 70) / 3", "10 !", "20 choose 7", "1 / 0",
+        "(3 !) !", "18446744073709551616 - 1", "007", "2 ^ (1 / 2)", "(1 / 2) ^ (0 - 3)",
         // A literal long enough for an array of its own, which parsing obtains.
         "340282366920938463463374607431768211456 + 1"};
     std::string input;

@@ -135,6 +135,14 @@ void ChildProcess::signal(int number) {
     kill(pid, number);
 }
 
+bool ChildProcess::exited() {
+    if (status >= 0) return true;
+    int raw = 0;
+    if (waitpid(pid, &raw, WNOHANG) != pid) return false;
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return true;
+}
+
 int ChildProcess::wait() {
     if (status < 0) {
         int raw = 0;

@@ -27,6 +27,8 @@ public:
     std::string readAll(std::chrono::milliseconds timeout);
     const std::string& errors() const { return error; }
     void signal(int number);
+    // True once the process has ended (its status is then kept for wait).
+    bool exited();
     // The exit status, or 128 plus the signal that ended the process.
     int wait();
 

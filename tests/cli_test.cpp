@@ -6,6 +6,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -168,6 +172,95 @@ TEST(Executable, InterruptAtThePromptEndsTheProgram) {
     calculator.signal(SIGINT);
     calculator.readAll(signalLatency());
     EXPECT_EQ(calculator.wait(), 128 + SIGINT);
+}
+
+}  // namespace
+}  // namespace VELD
+
+namespace VELD {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+
+// A client that writes one line and waits for its answer before the next gets each answer,
+// and the next prompt, at once: the output goes out whenever the calculator would wait.
+TEST(Executable, AnswersAPipeClientLineByLine) {
+    ChildProcess calculator;
+    EXPECT_EQ(calculator.readUntil("Exp: ", 30s), "Exp: ");
+    std::string expected = "Exp: ";
+    for (int k = 1; k <= 20; ++k) {
+        const std::string square = std::to_string(k * k);
+        calculator.write(std::to_string(k) + " * " + std::to_string(k) + "\n");
+        expected += "(" + std::to_string(k) + " * " + std::to_string(k) + ") = ";
+        expected += square + "\nExp: ";
+        ASSERT_EQ(calculator.readUntil(square + "\nExp: ", 30s), expected) << k;
+    }
+    calculator.closeInput();
+    calculator.readAll(30s);
+    EXPECT_EQ(calculator.wait(), 0);
+}
+
+// Ctrl-C while a long script is being answered ends the program as SIGINT does, and every
+// answer given before it is written whole: the output is a run of whole answers, then at
+// most a prompt.
+TEST(Executable, InterruptDuringAScriptKeepsEveryAnswer) {
+    ChildProcess calculator;
+    std::thread writer([&calculator] {
+        std::string batch;
+        for (int k = 0; k < 4096; ++k)
+            batch += "12 + 30\n";
+        try {
+            for (int k = 0; k < 256; ++k)
+                calculator.write(batch);
+        } catch (const std::runtime_error&) {
+            // The calculator has ended.
+        }
+    });
+    calculator.readUntil("(12 + 30) = 42\nExp: (12 + 30) = 42\n", 30s);
+    // A signal that lands in an evaluation only abandons that line: then another one.
+    for (int attempt = 0; attempt < 20 && !calculator.exited(); ++attempt) {
+        calculator.signal(SIGINT);
+        calculator.readAll(signalLatency());
+    }
+    if (!calculator.exited()) calculator.signal(SIGKILL);
+    writer.join();
+    const std::string output = calculator.readAll(30s);
+    EXPECT_EQ(calculator.wait(), 128 + SIGINT);
+    const std::string answer = "Exp: (12 + 30) = 42\n";
+    std::size_t at = 0;
+    while (output.compare(at, answer.size(), answer) == 0)
+        at += answer.size();
+    EXPECT_GT(at, 0u);
+    EXPECT_TRUE(at == output.size() || output.substr(at) == "Exp: ") << output.substr(at, 80);
+}
+
+// When the output can take no more (here a file size limit of 4 KiB), the program ends
+// with status 1 and its reason, and the output holds everything up to the limit.
+TEST(Executable, WriteErrorAfterABatchKeepsWhatFitted) {
+    if (std::getenv("EXACTCALC_LAUNCHER") != nullptr) GTEST_SKIP() << "not under a launcher";
+    char folder[] = "/tmp/exactcalc-limit-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string script = std::string(folder) + "/lines";
+    const std::string output = std::string(folder) + "/out";
+    std::string lines, expected;
+    for (int k = 1; k <= 2000; ++k) {
+        const std::string number = std::to_string(k);
+        lines += number + " / 7\n";
+        expected += "Exp: (" + number + " / 7) = ";
+        expected += k % 7 == 0 ? std::to_string(k / 7) + "\n" : number + " / 7\n";
+    }
+    std::ofstream(script) << lines;
+    // bash counts the limit in KiB; the calculator inherits the ignored signal.
+    const std::string result =
+        shell("bash -c \"ulimit -f 4; trap '' XFSZ; exec " + std::string(EXACTCALC_PATH) + " < " +
+              script + " 2>&1 > " + output + "\"");
+    EXPECT_EQ(result, "exactcalc: cannot write output: File too large\n status=1\n");
+    std::ifstream written(output, std::ios::binary);
+    std::ostringstream text;
+    text << written.rdbuf();
+    EXPECT_EQ(text.str(), expected.substr(0, 4096));
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

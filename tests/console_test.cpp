@@ -114,9 +114,8 @@ TEST(Console, Arguments) {
     for (const Row& row : rows) {
         std::istringstream in("1 + 2\n");
         std::ostringstream out, err;
-        EXPECT_EQ(
-            runProgram(static_cast<int>(row.argv.size()), row.argv.data(), in, out, err, {}),
-            row.status);
+        EXPECT_EQ(runProgram(static_cast<int>(row.argv.size()), row.argv.data(), in, out, err, {}),
+                  row.status);
         EXPECT_EQ(out.str().rfind(row.outStart, 0), 0u) << out.str();
         EXPECT_EQ(err.str().rfind(row.errStart, 0), 0u) << err.str();
         EXPECT_EQ(err.str().find('\n'),
