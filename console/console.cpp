@@ -152,6 +152,7 @@ bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t
         root.reset();
     } catch (const Exception& fault) {
         root.reset();
+        // An interrupt that abandoned the evaluation has been taken.
         if (std::strcmp(fault.getMessage(), COMPUTATION_INTERRUPTED) == 0) interruptRequested = 0;
         out << fault.getMessage() << '\n';
     }
