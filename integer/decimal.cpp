@@ -20,6 +20,8 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+__extension__ typedef unsigned __int128 Wide;
+
 // v + (v << shift) or, for a negative shift, v - (v << -shift), kept as one shift and one
 // addition: the compiler is not let to fold a chain of them into a multiplication.
 std::uint64_t plusShifted(std::uint64_t v, int shift) {
@@ -113,8 +115,6 @@ std::uint32_t fifthOf(std::uint32_t* a, std::uint32_t n) {
     return n;
 }
 
-__extension__ typedef unsigned __int128 Wide;
-
 // a[0..n) -= amount, the borrow running up through the words.
 void subtractWide(std::uint32_t* a, std::uint32_t n, Wide amount) {
     for (std::uint32_t i = 0; i < n && amount != 0; ++i) {
@@ -175,7 +175,7 @@ std::uint32_t subtractAndStepDown(std::uint32_t* r, std::uint32_t rCount, std::u
         const std::uint64_t chunk = multiple(x);
         const std::uint64_t moved = (chunk << shift) | spill;
         spill = (chunk >> 1) >> (63 - shift);
-        storePair(at + i, subtractWithBorrow(loadPair(at + i), moved, borrow));
+        subtractWithBorrowAt(at + i, moved, borrow);
         storePair(f + i, fifth(x));
     }
     // What is left above: the odd last word's multiple, or only the carries.

@@ -16,22 +16,21 @@ namespace VELD::kernels {
 
 using Word = std::uint32_t;
 
-// a[0..n) op= the chunks that next(i) gives for words i and i+1, where op is addWithCarry
-// or subtractWithBorrow. Four chunks a step, so that the carry or borrow passes from chunk
-// to chunk without leaving the processor's flag, then the chunks left one at a time.
-// Returns the carry or borrow out, and leaves i at the odd last word, if any.
-template <std::uint64_t (*op)(std::uint64_t, std::uint64_t, unsigned char&), typename Next>
+// a[0..n) op= the chunks that next(i) gives for words i and i+1, where op is
+// addWithCarryAt or subtractWithBorrowAt. Four chunks a step, so that the carry or borrow
+// passes from chunk to chunk without leaving the processor's flag, then the chunks left
+// one at a time. Returns the carry or borrow out, and leaves i at the odd last word, if any.
+template <void (*op)(Word*, std::uint64_t, unsigned char&), typename Next>
 inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Next next) {
     unsigned char flag = 0;
     for (i = 0; i + 7 < n; i += 8) {
-        storePair(a + i, op(loadPair(a + i), next(i), flag));
-        storePair(a + i + 2, op(loadPair(a + i + 2), next(i + 2), flag));
-        storePair(a + i + 4, op(loadPair(a + i + 4), next(i + 4), flag));
-        storePair(a + i + 6, op(loadPair(a + i + 6), next(i + 6), flag));
+        op(a + i, next(i), flag);
+        op(a + i + 2, next(i + 2), flag);
+        op(a + i + 4, next(i + 4), flag);
+        op(a + i + 6, next(i + 6), flag);
     }
-    for (; i + 1 < n; i += 2) {
-        storePair(a + i, op(loadPair(a + i), next(i), flag));
-    }
+    for (; i + 1 < n; i += 2)
+        op(a + i, next(i), flag);
     return flag;
 }
 
@@ -39,7 +38,7 @@ inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Nex
 inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
     std::uint32_t i;
     const unsigned char carry =
-        chainChunks<addWithCarry>(a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
+        chainChunks<addWithCarryAt>(a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
     if (i == n) return carry;
     const std::uint64_t sum = std::uint64_t{a[i]} + b[i] + carry;
     a[i] = static_cast<Word>(sum);
@@ -49,7 +48,7 @@ inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
 // a[0..n) -= b[0..n); returns the borrow out (0 or 1).
 inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
     std::uint32_t i;
-    const unsigned char borrow = chainChunks<subtractWithBorrow>(
+    const unsigned char borrow = chainChunks<subtractWithBorrowAt>(
         a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
     if (i == n) return borrow;
     const std::uint64_t subtrahend = std::uint64_t{b[i]} + borrow;
@@ -114,7 +113,7 @@ inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, uns
     ShiftedChunks shifted(b, shift);
     std::uint32_t i;
     const unsigned char carry =
-        chainChunks<addWithCarry>(a, n, i, [&shifted](std::uint32_t at) { return shifted(at); });
+        chainChunks<addWithCarryAt>(a, n, i, [&shifted](std::uint32_t at) { return shifted(at); });
     if (i == n) return carry + shifted.spilled();
     const std::uint64_t moved = shifted.lastWord(i);
     const std::uint64_t sum = std::uint64_t{a[i]} + static_cast<Word>(moved) + carry;
@@ -148,7 +147,7 @@ inline void addChunkShifted(Word* a, std::uint32_t n, std::uint64_t chunk, unsig
 inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
     ShiftedChunks shifted(b, shift);
     std::uint32_t i;
-    const unsigned char borrow = chainChunks<subtractWithBorrow>(
+    const unsigned char borrow = chainChunks<subtractWithBorrowAt>(
         a, n, i, [&shifted](std::uint32_t at) { return shifted(at); });
     if (i == n) return borrow + shifted.spilled();
     const std::uint64_t moved = shifted.lastWord(i);

@@ -61,4 +61,26 @@ inline std::uint64_t subtractWithBorrow(std::uint64_t x, std::uint64_t y, unsign
 #endif
 }
 
+// The same on the chunk at `pair`, the result written back in place: x86-64's
+// add-with-carry and subtract-with-borrow then read and write the words directly, and
+// the carry stays in the processor's flag from chunk to chunk. The integer code is built
+// without type-based alias analysis, so that a chunk written so and the 32-bit words it
+// covers may be mixed.
+inline void addWithCarryAt(std::uint32_t* pair, std::uint64_t y, unsigned char& carry) {
+#if defined(__x86_64__)
+    carry = _addcarry_u64(carry, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
+#else
+    storePair(pair, addWithCarry(loadPair(pair), y, carry));
+#endif
+}
+
+inline void subtractWithBorrowAt(std::uint32_t* pair, std::uint64_t y, unsigned char& borrow) {
+#if defined(__x86_64__)
+    borrow =
+        _subborrow_u64(borrow, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
+#else
+    storePair(pair, subtractWithBorrow(loadPair(pair), y, borrow));
+#endif
+}
+
 }  // namespace VELD
