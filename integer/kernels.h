@@ -164,6 +164,17 @@ inline std::uint32_t stepsPerCheck(std::uint32_t count) {
     return width >= 16 ? 1u : 1u << (16 - width);
 }
 
+// The set bits of a word, by adding neighbouring fields: without a processor instruction
+// for it, std::popcount is a library call.
+inline unsigned setBits(Word x) {
+    x = x - ((x >> 1) & 0x55555555u);
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+    x += x >> 8;
+    x += x >> 16;
+    return x & 0x3Fu;
+}
+
 // Sign of a - b: a and b both n words.
 inline int compareWords(const Word* a, const Word* b, std::uint32_t n) {
     for (std::uint32_t i = n; i-- > 0;) {

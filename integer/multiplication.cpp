@@ -19,10 +19,10 @@ bool isMultiplicand(const Integer& a, const Integer& b) {
     for (;;) {
         if (aClear <= bClear) {
             if (aSeen == a.getLength()) return true;
-            aClear += 32 - static_cast<unsigned>(std::popcount(aWords[aSeen++]));
+            aClear += 32 - kernels::setBits(aWords[aSeen++]);
         } else {
             if (bSeen == b.getLength()) return false;
-            bClear += 32 - static_cast<unsigned>(std::popcount(bWords[bSeen++]));
+            bClear += 32 - kernels::setBits(bWords[bSeen++]);
         }
     }
 }
