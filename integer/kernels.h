@@ -132,15 +132,14 @@ inline void copyShifted(Word* a, const Word* b, std::uint32_t n, unsigned shift)
     if (i < n) a[i + 1] = static_cast<Word>(last >> 32);
 }
 
-// a[0..n) += chunk << shift, a value of up to 96 bits, for n >= 3; the carry runs on above
-// the three words it covers, and what leaves word n-1 is dropped.
-inline void addChunkShifted(Word* a, std::uint32_t n, std::uint64_t chunk, unsigned shift) {
-    std::uint64_t low;
-    const bool carry = __builtin_add_overflow(loadPair(a), chunk << shift, &low);
-    storePair(a, low);
-    const std::uint64_t high = std::uint64_t{a[2]} + spillOf(chunk, shift) + (carry ? 1 : 0);
-    a[2] = static_cast<Word>(high);
-    if ((high >> 32) != 0) addCarry(a + 3, n - 3, 1);
+// a[0..n) += high:low, a value of up to 96 bits (high below 2^32), for n >= 3; the carry
+// runs on above the three words it covers, and what leaves word n-1 is dropped.
+inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t high) {
+    unsigned char carry = 0;
+    addWithCarryAt(a, low, carry);
+    const std::uint64_t top = std::uint64_t{a[2]} + high + carry;
+    a[2] = static_cast<Word>(top);
+    if ((top >> 32) != 0) addCarry(a + 3, n - 3, top >> 32);
 }
 
 // a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
