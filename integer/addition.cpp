@@ -40,7 +40,7 @@ Integer subtractMagnitudes(const Integer& a, const Integer& b) {
         return difference;
     }
     Integer difference = a.abs();
-    if (!difference.isZero()) difference.subtractAbove(b, 0);
+    if (!difference.isZero()) difference.subtractAt(b.words, b.length, 0);
     return difference;
 }
 
@@ -93,10 +93,10 @@ Integer Integer::operator-(const Integer& other) const {
     return difference;
 }
 
-void Integer::subtractAbove(const Integer& other, std::uint32_t zeroWords) {
-    const std::uint64_t borrow =
-        kernels::subtractFrom(words + zeroWords, other.words + zeroWords, other.length - zeroWords);
-    kernels::subtractBorrow(words + other.length, length - other.length, borrow);
+void Integer::subtractAt(const std::uint32_t* magnitude, std::uint32_t count,
+                         std::uint32_t offset) {
+    const std::uint64_t borrow = kernels::subtractFrom(words + offset, magnitude, count);
+    kernels::subtractBorrow(words + offset + count, length - offset - count, borrow);
     normalize();
 }
 
@@ -136,7 +136,7 @@ Integer& Integer::addSigned(const Integer& other, bool otherNegative) {
         addMagnitudeInPlace(other);
         negative = otherNegative ? 1 : 0;
     } else if (compareMagnitudes(*this, other) >= 0) {
-        subtractAbove(other, 0);  // keeps the sign of this, unless the result is zero
+        subtractAt(other.words, other.length, 0);  // keeps the sign of this, unless zero
     } else {
         Integer difference = subtractMagnitudes(other, *this);
         difference.negative = otherNegative ? 1 : 0;

@@ -61,6 +61,17 @@ Integer Integer::integerDivision(const Integer& divisor) {
     std::uint64_t m = distance;
     const std::uint32_t checkEvery = kernels::stepsPerCheck(divisorLength);
     std::uint32_t untilCheck = 1;
+    // With enough quotient bits to pay for them, the divisor is copied once at each of the
+    // 32 bit offsets, so that every subtraction runs over aligned words.
+    const std::uint32_t stride = divisorLength + 1;
+    Integer copies;
+    if (distance >= 128 && std::uint64_t{stride} * 32 <= (1u << 22)) {
+        copies.createSpace(std::uint64_t{stride} * 32);
+        std::memcpy(copies.words, divisorWords, std::size_t{divisorLength} * sizeof(std::uint32_t));
+        copies.words[divisorLength] = 0;
+        for (unsigned shift = 1; shift < 32; ++shift)
+            kernels::copyShifted(copies.words + shift * stride, divisorWords, divisorLength, shift);
+    }
     while (kernels::compareShifted(remainder.words, remainder.length, divisorWords, divisorLength,
                                    0) >= 0) {
         if (--untilCheck == 0) {
@@ -69,8 +80,14 @@ Integer Integer::integerDivision(const Integer& divisor) {
         }
         while (kernels::compareShifted(remainder.words, remainder.length, divisorWords,
                                        divisorLength, m) >= 0) {
-            remainder.subtractShifted(divisorWords, divisorLength, m);  // R -= S
-            quotient.words[m / 32] |= 1u << (m % 32);                   // Q += B
+            if (copies.isZero()) {
+                remainder.subtractShifted(divisorWords, divisorLength, m);  // R -= S
+            } else {
+                const std::uint32_t* shifted = copies.words + (m % 32) * stride;
+                remainder.subtractAt(shifted, stride - (shifted[divisorLength] == 0 ? 1 : 0),
+                                     static_cast<std::uint32_t>(m / 32));
+            }
+            quotient.words[m / 32] |= 1u << (m % 32);  // Q += B
         }
         if (m == 0) break;  // S would drop below the divisor: R < S = D here
         --m;                // S and B halved

@@ -159,9 +159,9 @@ private:
     // |this| += |other| in place (a new array only when the sum needs a word more); the
     // sign flag is left as it is.
     void addMagnitudeInPlace(const Integer& other);
-    // |this| -= |other| in place, for |this| >= |other|, where the low `zeroWords` words of
-    // other are known to be zero; normalised, the sign otherwise untouched.
-    void subtractAbove(const Integer& other, std::uint32_t zeroWords);
+    // |this| -= magnitude * 2^(32 offset) in place, for |this| at least that much;
+    // normalised, the sign otherwise untouched.
+    void subtractAt(const std::uint32_t* magnitude, std::uint32_t count, std::uint32_t offset);
     // |this| -= magnitude * 2^bits in place, for |this| at least that much; normalised.
     void subtractShifted(const std::uint32_t* magnitude, std::uint32_t count, std::uint64_t bits);
 
