@@ -35,7 +35,7 @@ Integer Integer::integerDivision(const Integer& divisor) {
         return remainder;
     }
     if (divisor.isMagnitudeOne()) return Integer();  // the quotient is the dividend itself
-    if (fitsRegister()) {  // and so does the divisor, which is not longer
+    if (fitsRegister()) {                            // and so does the divisor, which is not longer
         std::uint64_t remainder = magnitude();
         const std::uint64_t quotient = smallQuotient(remainder, divisor.magnitude());
         const bool negativeDividend = isNegative();

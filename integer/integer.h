@@ -174,7 +174,6 @@ private:
     // True when `words` is an array on the heap, not the words held inside.
     bool onHeap() const { return words != nullptr && words != small; }
 
-
     std::int32_t negative = 0;
     std::uint32_t length = 0;
     std::uint32_t* words = nullptr;

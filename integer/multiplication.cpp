@@ -56,10 +56,9 @@ Integer smallProduct(std::uint64_t m, std::uint64_t d) {
     const auto low = static_cast<std::uint64_t>(sum);
     const auto high = static_cast<std::uint64_t>(sum >> 64);
     if (high == 0) return Integer::fromMagnitude(low);
-    const std::uint32_t words[4] = {static_cast<std::uint32_t>(low),
-                                    static_cast<std::uint32_t>(low >> 32),
-                                    static_cast<std::uint32_t>(high),
-                                    static_cast<std::uint32_t>(high >> 32)};
+    const std::uint32_t words[4] = {
+        static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(low >> 32),
+        static_cast<std::uint32_t>(high), static_cast<std::uint32_t>(high >> 32)};
     return Integer::fromWords(words, 4, false);
 }
 

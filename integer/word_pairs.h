@@ -76,8 +76,7 @@ inline void addWithCarryAt(std::uint32_t* pair, std::uint64_t y, unsigned char& 
 
 inline void subtractWithBorrowAt(std::uint32_t* pair, std::uint64_t y, unsigned char& borrow) {
 #if defined(__x86_64__)
-    borrow =
-        _subborrow_u64(borrow, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
+    borrow = _subborrow_u64(borrow, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
 #else
     storePair(pair, subtractWithBorrow(loadPair(pair), y, borrow));
 #endif
