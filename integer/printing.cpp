@@ -32,24 +32,23 @@ private:
     unsigned char carry = 0;
 };
 
-// a[0..n) *= 5^steps in place, one or two steps of five fused into one pass; returns what
-// leaves word n-1 (below 2^6). The chunk after the last takes what leaves the top: the
-// odd last word with its outflow, or the outflow alone (a step over a zero chunk gives
-// what was left of the one before).
-std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n, unsigned steps) {
+// a[0..n) *= 5^steps in place: that many steps of five fused into one pass, each chunk
+// going through them in turn; returns what leaves word n-1 (below 2^10). The chunk after
+// the last takes what leaves the top: the odd last word with its outflow, or the outflow
+// alone (a step over a zero chunk gives what was left of the one before).
+template <unsigned steps>
+std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n) {
     checkInterrupt();
-    FiveTimes first, second;
+    FiveTimes stage[steps];
+    auto all = [&stage](std::uint64_t x) {
+        for (FiveTimes& times : stage)
+            x = times(x);
+        return x;
+    };
     std::uint32_t i = 0;
-    std::uint64_t top;
-    if (steps == 2) {
-        for (; i + 1 < n; i += 2)
-            storePair(a + i, second(first(loadPair(a + i))));
-        top = second(first(i < n ? a[i] : 0));
-    } else {
-        for (; i + 1 < n; i += 2)
-            storePair(a + i, first(loadPair(a + i)));
-        top = first(i < n ? a[i] : 0);
-    }
+    for (; i + 1 < n; i += 2)
+        storePair(a + i, all(loadPair(a + i)));
+    const std::uint64_t top = all(i < n ? a[i] : 0);
     if (i == n) return top;
     a[i] = static_cast<std::uint32_t>(top);
     return top >> 32;
@@ -294,15 +293,19 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
         return kernels::compareShifted(remainder.words, remainder.length, five, count,
                                        exponent + shift) >= 0;
     };
-    // Up by ten while P <= r; two steps in one pass while 100 P < 2^(bits of P + 7) is at
-    // most the top power of two of r.
+    // Up by ten while P <= r.
     const std::uint64_t remainderBits = kernels::bitLength(remainder.words, remainder.length);
     for (;;) {
-        const bool twice = kernels::bitLength(five, count) + exponent + 8 <= remainderBits;
-        if (!twice && !fits(0)) break;
-        const std::uint64_t out = timesFive(five, count, twice ? 2 : 1);
+        // 10^k P < 2^(bits of P + 4k - 1): while that is at most r's top power of two, k
+        // steps are taken in one pass.
+        const std::uint64_t bits = kernels::bitLength(five, count) + exponent;
+        const unsigned steps = bits + 16 <= remainderBits ? 4 : bits + 8 <= remainderBits ? 2 : 1;
+        if (steps == 1 && !fits(0)) break;
+        const std::uint64_t out = steps == 4   ? timesFive<4>(five, count)
+                                  : steps == 2 ? timesFive<2>(five, count)
+                                               : timesFive<1>(five, count);
         if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
-        exponent += twice ? 2 : 1;
+        exponent += steps;
     }
     const std::uint64_t digits = exponent;
     count = fifthOf(five, count);
