@@ -228,13 +228,14 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     } catch (const std::runtime_error&) {
         // Without the editor the terminal still works line by line.
     }
-    StreamLines lines(in, out, terminal.output);
+    std::optional<StreamLines> stream;
+    if (!editor) stream.emplace(in, out, terminal.output);
+    LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
     const SessionInterrupts interrupts(editor ? nullptr : &StreamLines::interruptBetweenLines);
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
     const ConsoleEnd end =
-        editor ? runConsole(*editor, out, note, 0)
-               : runConsole(lines, out, note, terminal.input ? 0 : sizeof PROMPT - 1);
+        runConsole(lines, out, note, editor || terminal.input ? 0 : sizeof PROMPT - 1);
     const int error = errno;  // the failed read or write's reason, before anything else
     if (end == ConsoleEnd::outputFailed) return reportFailure(err, "write output", error);
     if (end == ConsoleEnd::inputFailed) return reportFailure(err, "read input", error);
