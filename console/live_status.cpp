@@ -105,15 +105,12 @@ LiveStatus::~LiveStatus() {
 }
 
 bool LiveStatus::sameTerminal(int out, int err) {
-    struct stat outInfo {
-    }, errInfo{};
+    struct stat outInfo {};
+    struct stat errInfo {};
     return isatty(out) != 0 && isatty(err) != 0 && fstat(out, &outInfo) == 0 &&
            fstat(err, &errInfo) == 0 && outInfo.st_rdev == errInfo.st_rdev;
 }
 
-// The terminal does not echo while the line evaluates: keys typed ahead, and the "^C"
-// of Ctrl-C, would land behind the note and push the answer off its place. Typed-ahead
-// keys wait in the terminal and show at the next prompt instead.
 void LiveStatus::start(std::size_t cursorColumn) {
     column = cursorColumn;
     shown = 0;
@@ -121,16 +118,21 @@ void LiveStatus::start(std::size_t cursorColumn) {
     running = true;
     active = this;
     tickHandler = &LiveStatus::onTick;
-    if (inForeground(fd) && tcgetattr(fd, &savedSettings) == 0) {
-        termios quiet = savedSettings;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
-        heldTerminal = fd;
-        echoHeld = 1;
-        for (const int number : ENDING_SIGNALS)
-            signal(number, restoreAndEnd);
-        applySettings(fd, quiet);
-    }
     setTimer(delay, 1000ms);
+}
+
+// While a note is shown the terminal does not echo: keys typed ahead, and the "^C" of
+// Ctrl-C, would land behind the note and push the answer off its place. Typed-ahead keys
+// wait in the terminal and show at the next prompt instead.
+void LiveStatus::holdEcho() {
+    if (echoHeld != 0 || tcgetattr(fd, &savedSettings) != 0) return;
+    termios quiet = savedSettings;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
+    heldTerminal = fd;
+    echoHeld = 1;
+    for (const int number : ENDING_SIGNALS)
+        signal(number, restoreAndEnd);
+    applySettings(fd, quiet);
 }
 
 void LiveStatus::stop() {
@@ -172,6 +174,7 @@ void LiveStatus::refresh() {
     for (const char* format : {"  [%ld s, Ctrl-C abandons]", "  [%ld s]"}) {
         const int length = std::snprintf(text, sizeof text, format, seconds);
         if (length > 0 && static_cast<std::size_t>(length) <= room) {
+            holdEcho();
             show(text, static_cast<std::size_t>(length));
             return;
         }

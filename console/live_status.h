@@ -31,6 +31,8 @@ private:
     // Called between steps of the computation once the timer has run out.
     static void onTick();
     void refresh();
+    // Stops the terminal's echo until stop().
+    void holdEcho();
     // Writes `text` over the note shown, padding and stepping back over what it leaves.
     void show(const char* text, std::size_t length);
 

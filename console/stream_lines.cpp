@@ -25,8 +25,6 @@ StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce)
     interruptedBetweenLines = 0;
 }
 
-StreamLines::~StreamLines() = default;
-
 void StreamLines::interruptBetweenLines(int number) {
     if (waitingForInput != 0) {
         // Everything answered was flushed before the wait began: end as SIGINT does.

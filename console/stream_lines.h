@@ -15,7 +15,6 @@ namespace VELD {
 class StreamLines : public LineSource {
 public:
     StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce = false);
-    ~StreamLines() override;
     StreamLines(const StreamLines&) = delete;
     StreamLines& operator=(const StreamLines&) = delete;
 
