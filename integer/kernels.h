@@ -68,11 +68,12 @@ inline std::uint64_t addCarry(Word* a, std::uint32_t n, std::uint64_t amount) {
     return amount;
 }
 
-// a[0..n) -= amount (below 2^33), the borrow running up through the words; returns what
-// is still owed above word n-1.
-inline std::uint64_t subtractBorrow(Word* a, std::uint32_t n, std::uint64_t amount) {
+// a[0..n) -= amount (64 or 128 bits wide), the borrow running up through the words;
+// returns what is still owed above word n-1.
+template <typename Amount>
+inline Amount subtractBorrow(Word* a, std::uint32_t n, Amount amount) {
     for (std::uint32_t i = 0; i < n && amount != 0; ++i) {
-        const std::uint64_t low = amount & 0xFFFFFFFFu;
+        const auto low = static_cast<Word>(amount);
         const Word word = a[i];
         a[i] = static_cast<Word>(word - low);
         amount = (amount >> 32) + (word < low ? 1 : 0);

@@ -68,13 +68,9 @@ Integer smallProduct(std::uint64_t m, std::uint64_t d) {
 // longer.
 [[gnu::noinline]] void addChunkTimes(std::uint32_t* sum, std::uint32_t total, std::uint64_t chunk,
                                      const std::uint32_t* driver, std::uint32_t length) {
-    const std::uint32_t checkEvery = kernels::stepsPerCheck(2);
-    std::uint32_t untilCheck = 1;
+    InterruptPacer pacer(2);
     for (std::uint32_t i = 0; i < length; ++i) {
-        if (--untilCheck == 0) {
-            checkInterrupt();
-            untilCheck = checkEvery;
-        }
+        pacer.step();
         if (driver[i] == 0) continue;
         Wide product = 0;
         for (std::uint32_t bits = driver[i]; bits != 0; bits &= bits - 1) {

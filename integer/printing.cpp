@@ -67,16 +67,6 @@ std::uint32_t fifthOf(std::uint32_t* a, std::uint32_t n) {
     return n;
 }
 
-// a[0..n) -= amount, the borrow running up through the words.
-void subtractWide(std::uint32_t* a, std::uint32_t n, Wide amount) {
-    for (std::uint32_t i = 0; i < n && amount != 0; ++i) {
-        const auto low = static_cast<std::uint32_t>(amount);
-        const std::uint32_t word = a[i];
-        a[i] = word - low;
-        amount = (amount >> 32) + (word < low ? 1 : 0);
-    }
-}
-
 // x * digit as 68 bits: the low chunk, and what it carries above (below 16) into `high`.
 // One shifted addition per set bit of the digit.
 template <unsigned digit>
@@ -134,7 +124,7 @@ std::uint32_t subtractAndStepDown(std::uint32_t* r, std::uint32_t rCount, std::u
     const std::uint64_t x = i < fCount ? f[i] : 0;
     const Wide rest =
         ((static_cast<Wide>(multiple(x)) + (static_cast<Wide>(carried) << 64)) << shift) | spill;
-    subtractWide(at + i, above - i, rest + borrow);
+    kernels::subtractBorrow(at + i, above - i, rest + borrow);
     if (i < fCount) f[i] = static_cast<std::uint32_t>(fifth(x));
     while (fCount > 0 && f[fCount - 1] == 0)
         --fCount;
