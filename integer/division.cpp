@@ -65,12 +65,18 @@ Integer Integer::integerDivision(const Integer& divisor) {
     // 32 bit offsets, so that every subtraction runs over aligned words.
     const std::uint32_t stride = divisorLength + 1;
     Integer copies;
+    const std::uint32_t* copyAt[32] = {};  // the copy at each offset, found without a product
     if (distance >= 128 && std::uint64_t{stride} * 32 <= (1u << 22)) {
         copies.createSpace(std::uint64_t{stride} * 32);
-        std::memcpy(copies.words, divisorWords, std::size_t{divisorLength} * sizeof(std::uint32_t));
-        copies.words[divisorLength] = 0;
-        for (unsigned shift = 1; shift < 32; ++shift)
-            kernels::copyShifted(copies.words + shift * stride, divisorWords, divisorLength, shift);
+        std::uint32_t* copy = copies.words;
+        std::memcpy(copy, divisorWords, std::size_t{divisorLength} * sizeof(std::uint32_t));
+        copy[divisorLength] = 0;
+        copyAt[0] = copy;
+        for (unsigned shift = 1; shift < 32; ++shift) {
+            copy += stride;
+            kernels::copyShifted(copy, divisorWords, divisorLength, shift);
+            copyAt[shift] = copy;
+        }
     }
     while (kernels::compareShifted(remainder.words, remainder.length, divisorWords, divisorLength,
                                    0) >= 0) {
@@ -83,7 +89,7 @@ Integer Integer::integerDivision(const Integer& divisor) {
             if (copies.isZero()) {
                 remainder.subtractShifted(divisorWords, divisorLength, m);  // R -= S
             } else {
-                const std::uint32_t* shifted = copies.words + (m % 32) * stride;
+                const std::uint32_t* shifted = copyAt[m % 32];
                 remainder.subtractAt(shifted, stride - (shifted[divisorLength] == 0 ? 1 : 0),
                                      static_cast<std::uint32_t>(m / 32));
             }
