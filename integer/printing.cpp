@@ -1,6 +1,8 @@
-// Integer decimal text out: print, by powers of ten built up by multiplication and stepped
-// down by exact division by ten.
+// Integer decimal text out: print, by powers of ten built up by multiplication, and the
+// digits taken from the value by subtracting them.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -54,81 +56,58 @@ std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n) {
     return top >> 32;
 }
 
-// a[0..n) /= 5 in place, for a multiple of five; returns the new count of words.
-std::uint32_t fifthOf(std::uint32_t* a, std::uint32_t n) {
+// a[0..n) /= 5^steps in place, for a multiple of it: that many exact divisions by five
+// fused into one pass, each chunk going through them in turn. Returns the new count of
+// words.
+template <unsigned steps>
+std::uint32_t fifthsOf(std::uint32_t* a, std::uint32_t n) {
     checkInterrupt();
-    ExactFifth fifth;
+    ExactFifth stage[steps];
+    auto all = [&stage](std::uint64_t x) {
+        for (ExactFifth& fifth : stage)
+            x = fifth(x);
+        return x;
+    };
     std::uint32_t i = 0;
     for (; i + 1 < n; i += 2)
-        storePair(a + i, fifth(loadPair(a + i)));
-    if (i < n) a[i] = static_cast<std::uint32_t>(fifth(a[i]));
+        storePair(a + i, all(loadPair(a + i)));
+    if (i < n) a[i] = static_cast<std::uint32_t>(all(a[i]));
     while (n > 0 && a[n - 1] == 0)
         --n;
     return n;
 }
 
-// x * digit as 68 bits: the low chunk, and what it carries above (below 16) into `high`.
-// One shifted addition per set bit of the digit.
-template <unsigned digit>
-std::uint64_t timesDigit(std::uint64_t x, std::uint64_t& high) {
-    std::uint64_t low = 0;
-    high = 0;
-    auto add = [&](unsigned shift) {
-        std::uint64_t part = x << shift;
+// Digits settled together: 10^16 < 2^54, so that a block's number, times a 64-bit window
+// of the power, stays within a pair of registers.
+constexpr unsigned BLOCK = 16;
+
+// Words of stored powers of ten that print may hold at once. Beyond this the powers are
+// stepped down from the highest instead, by exact division.
+constexpr std::uint64_t STORE_LIMIT = std::uint64_t{1} << 21;
+
+// 10^k for k below BLOCK.
+constexpr auto TEN_POWERS = [] {
+    std::array<std::uint64_t, BLOCK> powers{};
+    powers[0] = 1;
+    for (unsigned k = 1; k < BLOCK; ++k)
+        powers[k] = powers[k - 1] * 10;
+    return powers;
+}();
+
+// v as it is, hidden from the optimiser, so that shifts and additions of it are not folded
+// into a multiplication.
+Wide opaque(Wide v) {
+    auto low = static_cast<std::uint64_t>(v);
+    auto high = static_cast<std::uint64_t>(v >> 64);
 #if defined(__GNUC__)
-        asm("" : "+r"(part));  // not to be folded into a multiplication
+    asm("" : "+r"(low), "+r"(high));
 #endif
-        low += part;
-        high += (shift == 0 ? 0 : x >> (64 - shift)) + (low < part ? 1 : 0);
-    };
-    if constexpr ((digit & 1) != 0) add(0);
-    if constexpr ((digit & 2) != 0) add(1);
-    if constexpr ((digit & 4) != 0) add(2);
-    if constexpr ((digit & 8) != 0) add(3);
-    return low;
+    return static_cast<Wide>(high) << 64 | low;
 }
 
-// One digit's step of print, in one pass over the odd part f of the power of ten
-// P = f << e: the remainder r loses digit * P, and f is divided by five. For a digit
-// from 1 to 9 with digit * P <= r. Returns the new count of f's words; r is left for
-// the caller to normalise.
-template <unsigned digit>
-std::uint32_t subtractAndStepDown(std::uint32_t* r, std::uint32_t rCount, std::uint32_t* f,
-                                  std::uint32_t fCount, std::uint64_t e) {
-    checkInterrupt();
-    std::uint32_t* const at = r + e / 32;  // r's words from P's lowest one that is not zero
-    const std::uint32_t above = rCount - static_cast<std::uint32_t>(e / 32);
-    const auto shift = static_cast<unsigned>(e % 32);
-    std::uint64_t carried = 0;  // what digit * f carries into the next chunk
-    std::uint64_t spill = 0;    // what the shift by e moves into the next chunk
-    unsigned char borrow = 0;
-    ExactFifth fifth;
-    // The chunk of digit * f that x begins, with the carry from the chunk below.
-    auto multiple = [&](std::uint64_t x) {
-        std::uint64_t high;
-        const std::uint64_t low = timesDigit<digit>(x, high);
-        const std::uint64_t sum = low + carried;
-        carried = high + (sum < low ? 1 : 0);
-        return sum;
-    };
-    std::uint32_t i = 0;
-    for (; i + 1 < fCount; i += 2) {
-        const std::uint64_t x = loadPair(f + i);
-        const std::uint64_t chunk = multiple(x);
-        const std::uint64_t moved = (chunk << shift) | spill;
-        spill = (chunk >> 1) >> (63 - shift);
-        subtractWithBorrowAt(at + i, moved, borrow);
-        storePair(f + i, fifth(x));
-    }
-    // What is left above: the odd last word's multiple, or only the carries.
-    const std::uint64_t x = i < fCount ? f[i] : 0;
-    const Wide rest =
-        ((static_cast<Wide>(multiple(x)) + (static_cast<Wide>(carried) << 64)) << shift) | spill;
-    kernels::subtractBorrow(at + i, above - i, rest + borrow);
-    if (i < fCount) f[i] = static_cast<std::uint32_t>(fifth(x));
-    while (fCount > 0 && f[fCount - 1] == 0)
-        --fCount;
-    return fCount;
+// 10v = 8v + 2v on a pair of registers; v below 2^124.
+Wide tenTimes(Wide v) {
+    return opaque(v << 3) + (v << 1);
 }
 
 // Bits [offset, offset + 64) of the magnitude a[0..n); zero beyond its words.
@@ -140,58 +119,63 @@ std::uint64_t bitsAt(const std::uint32_t* a, std::uint32_t n, std::uint64_t offs
     return shift == 0 ? low : (low >> shift) | (word(k + 2) << (64 - shift));
 }
 
-// The digit r / P for r < 10 P, P = f << e, found from the top 60 bits of P and r's bits at
-// the same place by the four subtractions of 8P, 4P, 2P and P on registers; -1 when
-// the bits below could change it. With P's window p and r's window w, w = digit * p + rest
-// and rest < p, so r < (digit + 1) P always; and r >= digit * P is certain when
-// rest >= digit, since P < (p + 1) 2^offset. Only the exact windows of a P of 60 bits or
-// fewer settle every case.
-int estimateDigit(const std::uint32_t* r, std::uint32_t rCount, const std::uint32_t* f,
-                  std::uint32_t fCount, std::uint64_t e) {
-    const std::uint64_t fBits = kernels::bitLength(f, fCount);
-    const std::uint64_t offset = fBits + e > 60 ? fBits + e - 60 : 0;
-    const std::uint64_t p =
-        offset >= e ? bitsAt(f, fCount, offset - e) : bitsAt(f, fCount, 0) << (e - offset);
-    std::uint64_t rest = bitsAt(r, rCount, offset);
-    unsigned digit = 0;
-    for (unsigned shift = 4; shift-- > 0;) {
-        if (p <= rest >> shift) {
-            rest -= p << shift;
-            digit |= 1u << shift;
+// A block's number, with whether the windows it was found from settle it.
+struct Block {
+    std::uint64_t value;
+    bool certain;
+};
+
+// The block of n digits (1 to BLOCK) that r holds above the power of ten P, for
+// r < 10^n P: the digits of r / P. They are found from windows of r and P taken at one bit
+// offset, r's of 128 bits and P's of 64 (its top bits, or all of them), as print finds
+// every digit: from the highest power of ten down, each digit is what the subtractions of
+// 8, 4, 2 and 1 times the power take from the remainder, and the powers pw * 10^k are
+// built up by steps of ten first. The digits are written to `out`.
+//
+// The window number w = floor(rw / pw) is r / P when P's window is all of P (`exact`).
+// Otherwise P < (pw + 1) 2^offset and r >= rw 2^offset, so r >= w P is certain when what
+// is left of rw, rw - w pw, is at least w; and r < (w + 1) P always, as the rest is
+// below pw. When not certain, r / P is w or w - 1, with pw >= 2^63 and w < 2^54; a
+// "digit" above 9 (rw >= 10^n pw) leaves r / P = 10^n - 1.
+Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool exact) {
+    Wide powers[BLOCK];
+    powers[0] = pw;
+    for (unsigned k = 1; k < n; ++k)
+        powers[k] = tenTimes(powers[k - 1]);
+    std::uint64_t value = 0;
+    bool valid = true;
+    for (unsigned k = n; k-- > 0;) {
+        unsigned digit = 0;
+        for (unsigned shift = 4; shift-- > 0;) {
+            if ((powers[k] << shift) <= rw) {
+                rw -= powers[k] << shift;
+                digit |= 1u << shift;
+            }
         }
+        valid = valid && digit <= 9;
+        *out++ = static_cast<char>('0' + digit);
+        value = tenTimes(value) + digit;
     }
-    return digit <= 9 && (offset == 0 || rest >= digit) ? static_cast<int>(digit) : -1;
+    if (!valid) return {TEN_POWERS[n - 1] * 10 - 1, false};
+    return {value, exact || rw >= value};
 }
 
-// subtractAndStepDown for the digit found; a digit of 0 only steps P down.
-std::uint32_t stepDown(int digit, std::uint32_t* r, std::uint32_t rCount, std::uint32_t* f,
-                       std::uint32_t fCount, std::uint64_t e) {
-    switch (digit) {
-        case 1:
-            return subtractAndStepDown<1>(r, rCount, f, fCount, e);
-        case 2:
-            return subtractAndStepDown<2>(r, rCount, f, fCount, e);
-        case 3:
-            return subtractAndStepDown<3>(r, rCount, f, fCount, e);
-        case 4:
-            return subtractAndStepDown<4>(r, rCount, f, fCount, e);
-        case 5:
-            return subtractAndStepDown<5>(r, rCount, f, fCount, e);
-        case 6:
-            return subtractAndStepDown<6>(r, rCount, f, fCount, e);
-        case 7:
-            return subtractAndStepDown<7>(r, rCount, f, fCount, e);
-        case 8:
-            return subtractAndStepDown<8>(r, rCount, f, fCount, e);
-        case 9:
-            return subtractAndStepDown<9>(r, rCount, f, fCount, e);
-        default:
-            return fifthOf(f, fCount);
+// Words the store needs to hold every 5^(BLOCK k) that print may use for a remainder of
+// `bits` bits, each with its count of words after it; 0 when that is more than
+// STORE_LIMIT. Such a power is used when 10^(BLOCK k) <= r, so below 2^bits, and its digit
+// is within the capacity. 10^16 has more than 53 bits and 5^16 fewer than 38.
+std::uint64_t storeSize(std::uint64_t bits, std::uint32_t capacity) {
+    std::uint64_t total = 0;
+    for (std::uint64_t exponent = 0, tenBits = 0, fiveBits = 32;
+         exponent < capacity && tenBits < bits; exponent += BLOCK, tenBits += 53, fiveBits += 38) {
+        total += (fiveBits >> 5) + 1;
+        if (total > STORE_LIMIT) return 0;
     }
+    return total;
 }
 
-// Writes the digits of r for the power of ten p with p <= r < 10 p (or r < 10 for p = 1),
-// on registers; returns the end of the digits.
+// Writes the digits of r for the power of ten p, for r < 10 p: as many as p has zeros and
+// one more, with leading zeros when r < p. On registers; returns the end of the digits.
 char* writeDigits(char* out, std::uint64_t r, std::uint64_t p) {
     for (;;) {
         unsigned digit = 0;
@@ -263,14 +247,19 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
 }
 
 // The power of ten P = 10^e is held as its odd part 5^e and the bit offset e: stepping up
-// multiplies the odd part by five and adds one to the offset, stepping down divides it by
-// five and takes one off, and P is compared with the remainder and subtracted from it at
-// that offset. So the steps by ten work on 70% of the words, and P's zero bits are never
-// touched. Each digit is settled from the top words where they tell it, and then one pass
-// over the odd part subtracts digit * P and steps P down; the few digits the top words
-// leave open are found by the four subtractions in full.
+// multiplies the odd part by five and adds one to the offset, and P is compared with the
+// remainder and subtracted from it at that offset. So the steps work on 70% of the words,
+// and P's zero bits are never touched.
+//
+// On the way up, every BLOCK-th power is kept. The digits are then settled a block at a
+// time, from the highest: the block's digits are found from the top words of the remainder
+// and of the block's lowest power P, and one pass subtracts their number times P. The powers
+// in between are never needed in full. When keeping every block's power would take more
+// than STORE_LIMIT words, only the highest is kept, and it is stepped down from block to
+// block by exact division by 5^BLOCK.
 std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     Integer remainder = abs();
+    const std::uint64_t remainderBits = kernels::bitLength(remainder.words, remainder.length);
     // 5^d <= 10^(d-1) * 10 <= 10 r < 16 r: the odd part never needs more than a word more
     // than r.
     Integer odd;
@@ -279,18 +268,30 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     std::uint32_t count = 1;  // words of the odd part in use
     five[0] = 1;
     std::uint64_t exponent = 0;
-    auto fits = [&](std::uint64_t shift) {  // P << shift <= remainder
-        return kernels::compareShifted(remainder.words, remainder.length, five, count,
-                                       exponent + shift) >= 0;
+
+    // The kept powers' odd parts, one after another, each followed by its count of words.
+    const std::uint64_t storeNeeded = storeSize(remainderBits, capacity);
+    const bool keepAll = storeNeeded != 0;
+    Integer store;
+    store.createSpace(keepAll ? storeNeeded : std::uint64_t{length} + 1);
+    std::uint64_t stored = 0;  // words of the store in use
+    auto keep = [&]() {
+        if (!keepAll) stored = 0;
+        std::memcpy(store.words + stored, five, std::size_t{count} * sizeof(std::uint32_t));
+        stored += count;
+        store.words[stored++] = count;
     };
+
     // Up by ten while P <= r.
-    const std::uint64_t remainderBits = kernels::bitLength(remainder.words, remainder.length);
     for (;;) {
         // 10^k P < 2^(bits of P + 4k - 1): while that is at most r's top power of two, k
-        // steps are taken in one pass.
+        // steps are taken in one pass. Four steps at a time never pass a multiple of BLOCK.
         const std::uint64_t bits = kernels::bitLength(five, count) + exponent;
         const unsigned steps = bits + 16 <= remainderBits ? 4 : bits + 8 <= remainderBits ? 2 : 1;
-        if (steps == 1 && !fits(0)) break;
+        if (steps == 1 &&
+            kernels::compareShifted(remainder.words, remainder.length, five, count, exponent) < 0)
+            break;
+        if (exponent % BLOCK == 0 && exponent < capacity) keep();
         const std::uint64_t out = steps == 4   ? timesFive<4>(five, count)
                                   : steps == 2 ? timesFive<2>(five, count)
                                                : timesFive<1>(five, count);
@@ -298,41 +299,68 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
         exponent += steps;
     }
     const std::uint64_t digits = exponent;
-    count = fifthOf(five, count);
-    --exponent;
-
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
-    for (;; --exponent) {
-        if (remainder.isZero()) {  // every digit left is 0
-            std::memset(out, '0', exponent + 1);
-            out += exponent + 1;
-            break;
-        }
-        if (exponent < 19) {  // P < 10^19 and r < 10 P: the rest goes on registers
-            const std::uint64_t odd = count == 2 ? loadPair(five) : five[0];  // 5^18 < 2^42
-            out = writeDigits(out, remainder.magnitude(), odd << exponent);
-            break;
-        }
-        int digit = estimateDigit(remainder.words, remainder.length, five, count, exponent);
-        if (digit < 0) {
-            digit = 0;
-            for (unsigned shift = 4; shift-- > 0;) {
-                if (fits(shift)) {
-                    remainder.subtractShifted(five, count, exponent + shift);
-                    digit |= 1 << shift;
-                }
-            }
-            count = fifthOf(five, count);
+
+    // The store's last power is the top block's: the highest 10^(BLOCK k) <= r.
+    const std::uint64_t topBlock = (digits - 1) / BLOCK;
+    std::uint32_t* power = nullptr;
+    std::uint32_t powerCount = 0;
+    for (std::uint64_t block = topBlock; block > 0; --block) {
+        if (keepAll || block == topBlock) {
+            powerCount = store.words[stored - 1];
+            stored -= std::uint64_t{powerCount} + 1;
+            power = store.words + stored;
         } else {
-            count = stepDown(digit, remainder.words, remainder.length, five, count, exponent);
-            remainder.normalize();
+            for (unsigned step = 0; step < BLOCK; step += 4)
+                powerCount = fifthsOf<4>(power, powerCount);
         }
-        *out++ = static_cast<char>('0' + digit);
+        const std::uint64_t e = BLOCK * block;
+        const auto n = static_cast<unsigned>(block == topBlock ? digits - e : BLOCK);
+        if (remainder.isZero()) {  // every digit left is 0
+            std::memset(out, '0', n + e);
+            out += n + e;
+            *out = '\0';
+            return 0;
+        }
+        // P's top 64 bits, or all of them, and r's 128 bits from the same offset.
+        const std::uint64_t powerBits = kernels::bitLength(power, powerCount) + e;
+        const std::uint64_t offset = powerBits > 64 ? powerBits - 64 : 0;
+        const std::uint64_t pw = offset >= e ? bitsAt(power, powerCount, offset - e)
+                                             : bitsAt(power, powerCount, 0) << (e - offset);
+        const Wide rw = bitsAt(remainder.words, remainder.length, offset) |
+                        static_cast<Wide>(bitsAt(remainder.words, remainder.length, offset + 64))
+                            << 64;
+        // r -= times * P, for times * P <= r: P shifted by each set bit of times, subtracted.
+        auto subtractTimes = [&](std::uint64_t times) {
+            checkInterrupt();
+            for (std::uint64_t bits = times; bits != 0; bits &= bits - 1)
+                remainder.subtractShifted(power, powerCount, e + std::countr_zero(bits));
+        };
+        const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
+        std::uint64_t value = found.value;
+        if (found.certain) {
+            subtractTimes(value);
+        } else {
+            // r / P is value or value - 1: take value - 1 times P, then P once more if it
+            // fits. The digits written from the windows are replaced by those of the number
+            // settled.
+            subtractTimes(value - 1);
+            if (kernels::compareShifted(remainder.words, remainder.length, power, powerCount, e) >=
+                0) {
+                remainder.subtractShifted(power, powerCount, e);
+            } else {
+                --value;
+            }
+            writeDigits(out, value, TEN_POWERS[n - 1]);
+        }
+        out += n;
     }
-    *out = '\0';
+    // The last block, below 10^BLOCK < 2^64, on registers.
+    const auto n = static_cast<unsigned>(topBlock == 0 ? digits : BLOCK);
+    *writeDigits(out, remainder.magnitude(), TEN_POWERS[n - 1]) = '\0';
     return 0;
 }
 
