@@ -86,6 +86,12 @@ inline std::uint64_t spillOf(std::uint64_t chunk, unsigned shift) {
     return (chunk >> 1) >> (63 - shift);
 }
 
+// The top 64 bits of (high:low) << shift, for shift < 64: high shifted, with the top bits
+// of low below it. One double-width shift on x86-64.
+inline std::uint64_t shiftedPair(std::uint64_t high, std::uint64_t low, unsigned shift) {
+    return (high << shift) | ((low >> 1) >> (63 - shift));
+}
+
 // The chunks of b << shift, in order from the lowest: each takes in the bits that leave
 // the chunk below it.
 class ShiftedChunks {
@@ -93,20 +99,20 @@ public:
     ShiftedChunks(const Word* b, unsigned shift) : b(b), shift(shift) {}
     std::uint64_t operator()(std::uint32_t at) {
         const std::uint64_t chunk = loadPair(b + at);
-        const std::uint64_t moved = (chunk << shift) | spill;
-        spill = spillOf(chunk, shift);
+        const std::uint64_t moved = shiftedPair(chunk, previous, shift);
+        previous = chunk;
         return moved;
     }
     // Word `at`, the last, with the spill below it: up to 64 bits.
     std::uint64_t lastWord(std::uint32_t at) const {
-        return (std::uint64_t{b[at]} << shift) | spill;
+        return (std::uint64_t{b[at]} << shift) | spilled();
     }
-    std::uint64_t spilled() const { return spill; }
+    std::uint64_t spilled() const { return spillOf(previous, shift); }
 
 private:
     const Word* b;
     unsigned shift;
-    std::uint64_t spill = 0;
+    std::uint64_t previous = 0;  // the chunk below, unshifted
 };
 
 // a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
