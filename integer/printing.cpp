@@ -160,6 +160,34 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
     return {value, exact || rw >= value};
 }
 
+// Words of the longest odd part whose products print sums on registers.
+constexpr std::uint32_t SHORT_POWER = 8;
+
+// product = f[0..n) * times, for n <= SHORT_POWER and times below 2^54: for each 64-bit
+// chunk of f, f << s for each set bit s of times is summed on a pair of registers, with
+// what the chunk below carried. Returns the count of product's words, high zeros dropped.
+std::uint32_t shortProduct(std::uint32_t* product, const std::uint32_t* f, std::uint32_t n,
+                           std::uint64_t times) {
+    std::uint64_t carried = 0;
+    std::uint32_t i = 0;
+    auto chunkTimes = [&](std::uint64_t x) {
+        Wide sum = carried;
+        for (std::uint64_t bits = times; bits != 0; bits &= bits - 1)
+            sum += static_cast<Wide>(x) << std::countr_zero(bits);
+        carried = static_cast<std::uint64_t>(sum >> 64);
+        return static_cast<std::uint64_t>(sum);
+    };
+    for (; i + 1 < n; i += 2)
+        storePair(product + i, chunkTimes(loadPair(f + i)));
+    const std::uint64_t top = chunkTimes(i < n ? f[i] : 0);
+    storePair(product + i, top);
+    if (i < n) product[i + 2] = static_cast<std::uint32_t>(carried);  // the rest: below 2^22
+    std::uint32_t count = i + (i < n ? 3 : 2);
+    while (count > 0 && product[count - 1] == 0)
+        --count;
+    return count;
+}
+
 // Words the store needs to hold every 5^(BLOCK k) that print may use for a remainder of
 // `bits` bits, each with its count of words after it; 0 when that is more than
 // STORE_LIMIT. Such a power is used when 10^(BLOCK k) <= r, so below 2^bits, and its digit
@@ -334,8 +362,15 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
                         static_cast<Wide>(bitsAt(remainder.words, remainder.length, offset + 64))
                             << 64;
         // r -= times * P, for times * P <= r: P shifted by each set bit of times, subtracted.
+        // A short P's product is summed on registers first and subtracted once.
         auto subtractTimes = [&](std::uint64_t times) {
             checkInterrupt();
+            if (powerCount <= SHORT_POWER) {
+                std::uint32_t product[SHORT_POWER + 2];
+                const std::uint32_t count = shortProduct(product, power, powerCount, times);
+                if (count != 0) remainder.subtractShifted(product, count, e);
+                return;
+            }
             for (std::uint64_t bits = times; bits != 0; bits &= bits - 1)
                 remainder.subtractShifted(power, powerCount, e + std::countr_zero(bits));
         };
