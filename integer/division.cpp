@@ -128,17 +128,21 @@ Integer gcd(const Integer& a, const Integer& b) {
     }
 }
 
-// Square-and-multiply over the exponent's bits from the low end. The square after the
-// exponent's top bit would never be used, so it is not computed.
+// Square-and-multiply over the exponent's bits from the low end. The exponent is read a bit
+// at a time where it lies, which is what halving it each step would bring to its low bit,
+// so a long exponent (of a base 0, 1 or -1) costs a step per bit, not a shift of all its
+// words. The square after the exponent's top bit would never be used, so it is not
+// computed. A negative or zero exponent gives 1.
 Integer Integer::power(const Integer& exponent) const {
     refuseImpossiblePower(*this, exponent);
-    Integer base(*this);
-    Integer e(exponent);
     Integer result(1);
-    while (e > Integer()) {
-        if (e.isOdd()) result *= base;
-        e.shiftRightOne();
-        if (!e.isZero()) base *= base;
+    if (exponent.isNegative()) return result;
+    Integer base(*this);
+    const std::uint64_t bits = kernels::bitLength(exponent.words, exponent.length);
+    for (std::uint64_t bit = 0; bit < bits; ++bit) {
+        checkInterrupt();
+        if ((exponent.words[bit / 32] >> (bit % 32) & 1u) != 0) result *= base;
+        if (bit + 1 < bits) base *= base;
     }
     return result;
 }

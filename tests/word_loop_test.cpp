@@ -169,6 +169,26 @@ TEST(WordLoops, InterruptLandsInLoopsWithoutAllocation) {
     interruptRequested = 0;
 }
 
+// A base of 0, 1 or -1 lets an exponent of any length through. It is read a bit at a time,
+// its parity from the lowest word, and an interrupt ends a long one like any other loop.
+TEST(WordLoops, PowersOfZeroAndOneTakeExponentsOfAnyLength) {
+    const Integer zero(0), one(1), minusOne(-1);
+    const Integer huge = fromMpz(power2(400000));
+    const Integer hugeOdd = huge + one;
+    const Integer twoWordsOdd = fromMpz(power2(32) + 1);
+    for (const Integer* exponent : {&huge, &hugeOdd, &twoWordsOdd}) {
+        EXPECT_EQ(zero.power(*exponent), zero);
+        EXPECT_EQ(one.power(*exponent), one);
+        EXPECT_EQ(minusOne.power(*exponent), exponent->isOdd() ? minusOne : one);
+        Integer negative(*exponent);
+        negative.negate();
+        EXPECT_EQ(minusOne.power(negative), one);  // a negative exponent gives 1
+    }
+    EXPECT_EQ(zero.power(zero), one);
+    const Integer longer = fromMpz(power2(20000000) + 1);
+    expectInterrupted("a power", [&] { (void)minusOne.power(longer); });
+}
+
 }  // namespace
 }  // namespace VELD
 
