@@ -32,12 +32,6 @@ std::uint32_t* Integer::allocateWords(std::uint64_t n) {
     return array;
 }
 
-void Integer::release() noexcept {
-    if (onHeap()) delete[] words;
-    words = nullptr;
-    length = 0;
-}
-
 void Integer::createSpace(std::uint64_t n) {
     release();
     if (n == 0) return;
@@ -97,14 +91,6 @@ Integer::Integer(const Integer& other) {
     *this = other;
 }
 
-Integer::Integer(Integer&& other) noexcept {
-    *this = std::move(other);
-}
-
-Integer::~Integer() {
-    if (onHeap()) delete[] words;
-}
-
 Integer& Integer::operator=(const Integer& other) {
     if (this == &other) return *this;
     if (other.length == 0) {
@@ -115,24 +101,6 @@ Integer& Integer::operator=(const Integer& other) {
     createSpace(other.length);
     std::memcpy(words, other.words, std::size_t{other.length} * sizeof(std::uint32_t));
     negative = other.isNegative() ? 1 : 0;
-    return *this;
-}
-
-// A heap array is taken over; words held inside are copied.
-Integer& Integer::operator=(Integer&& other) noexcept {
-    if (this == &other) return *this;
-    release();
-    negative = other.negative;
-    length = other.length;
-    if (other.onHeap()) {
-        words = other.words;
-    } else if (other.words != nullptr) {
-        std::memcpy(small, other.small, sizeof small);
-        words = small;
-    }
-    other.negative = 0;
-    other.length = 0;
-    other.words = nullptr;
     return *this;
 }
 

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 
 #include "common/exception.h"
 #include "integer/word_pairs.h"
@@ -63,11 +64,20 @@ public:
     // The decimal numeral at the start of `text`, with an optional leading '-'.
     explicit Integer(const char* text);
     Integer(const Integer& other);
-    Integer(Integer&& other) noexcept;
-    ~Integer();
+    Integer(Integer&& other) noexcept { take(other); }
+    ~Integer() {
+        if (onHeap()) delete[] words;
+    }
 
     Integer& operator=(const Integer& other);
-    Integer& operator=(Integer&& other) noexcept;
+    // A heap array is taken over; words held inside are copied.
+    Integer& operator=(Integer&& other) noexcept {
+        if (this != &other) {
+            release();
+            take(other);
+        }
+        return *this;
+    }
 
     bool isNegative() const { return length != 0 && negative != 0; }
     bool isZero() const { return length == 0; }
@@ -153,7 +163,25 @@ private:
     // Restores the normal form after high words may have become zero.
     void normalize();
     // Drops the array, leaving length 0; the sign flag is untouched.
-    void release() noexcept;
+    void release() noexcept {
+        if (onHeap()) delete[] words;
+        words = nullptr;
+        length = 0;
+    }
+    // Takes over other's value, for a this that holds no array; other is left zero.
+    void take(Integer& other) noexcept {
+        negative = other.negative;
+        length = other.length;
+        if (other.onHeap()) {
+            words = other.words;
+        } else if (other.words != nullptr) {
+            std::memcpy(small, other.small, sizeof small);
+            words = small;
+        }
+        other.negative = 0;
+        other.length = 0;
+        other.words = nullptr;
+    }
     // The in-place sum behind += and -=: adds |other| with the sign `otherNegative`.
     Integer& addSigned(const Integer& other, bool otherNegative);
     // |this| += |other| in place (a new array only when the sum needs a word more); the
