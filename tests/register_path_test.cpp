@@ -77,10 +77,9 @@ TEST(RegisterPath, AgreesWithTheWordsAndWithGmp) {
     }
 }
 
-// Each digit is settled from the top words of the power of ten P and the remainder r, and
-// in full where they leave it open (as for r = digit * P exactly). Every digit at every bit
-// offset of P's top word, with the remainder below it at its extremes (0, 1, P - 1) and in
-// between.
+// Every digit at every power of ten P up to 10^119, so at every bit offset of P's top word,
+// with the remainder below it at its extremes (0, 1, P - 1) and in between: the digits are
+// settled from top words, and in full where those leave them open (as for r = digit * P).
 TEST(RegisterPath, EveryDigitAtEveryOffsetOfThePowersTopWord) {
     std::vector<bool> offsetSeen(32, false);
     mpz_class power = 1;
