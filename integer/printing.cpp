@@ -34,17 +34,17 @@ private:
     unsigned char carry = 0;
 };
 
-// a[0..n) *= 5^steps in place: that many steps of five fused into one pass, each chunk
-// going through them in turn; returns what leaves word n-1 (below 2^10). The chunk after
-// the last takes what leaves the top: the odd last word with its outflow, or the outflow
-// alone (a step over a zero chunk gives what was left of the one before).
-template <unsigned steps>
-std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n) {
+// a[0..n) through `steps` stages of Stage fused into one pass, each chunk going through
+// them in turn, from the low end; returns what leaves word n-1. The chunk after the last
+// takes what leaves the top: the odd last word with its outflow, or the outflow alone (a
+// stage over a zero chunk gives what was left of the one before).
+template <typename Stage, unsigned steps>
+std::uint64_t throughStages(std::uint32_t* a, std::uint32_t n) {
     checkInterrupt();
-    FiveTimes stage[steps];
+    Stage stage[steps];
     auto all = [&stage](std::uint64_t x) {
-        for (FiveTimes& times : stage)
-            x = times(x);
+        for (Stage& step : stage)
+            x = step(x);
         return x;
     };
     std::uint32_t i = 0;
@@ -56,22 +56,17 @@ std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n) {
     return top >> 32;
 }
 
-// a[0..n) /= 5^steps in place, for a multiple of it: that many exact divisions by five
-// fused into one pass, each chunk going through them in turn. Returns the new count of
-// words.
+// a[0..n) *= 5^steps in place; returns what leaves word n-1 (below 2^10).
+template <unsigned steps>
+std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n) {
+    return throughStages<FiveTimes, steps>(a, n);
+}
+
+// a[0..n) /= 5^steps in place, for a multiple of it (nothing leaves the top); returns the
+// new count of words.
 template <unsigned steps>
 std::uint32_t fifthsOf(std::uint32_t* a, std::uint32_t n) {
-    checkInterrupt();
-    ExactFifth stage[steps];
-    auto all = [&stage](std::uint64_t x) {
-        for (ExactFifth& fifth : stage)
-            x = fifth(x);
-        return x;
-    };
-    std::uint32_t i = 0;
-    for (; i + 1 < n; i += 2)
-        storePair(a + i, all(loadPair(a + i)));
-    if (i < n) a[i] = static_cast<std::uint32_t>(all(a[i]));
+    throughStages<ExactFifth, steps>(a, n);
     while (n > 0 && a[n - 1] == 0)
         --n;
     return n;
