@@ -362,8 +362,8 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
             checkInterrupt();
             if (powerCount <= SHORT_POWER) {
                 std::uint32_t product[SHORT_POWER + 2];
-                const std::uint32_t count = shortProduct(product, power, powerCount, times);
-                if (count != 0) remainder.subtractShifted(product, count, e);
+                const std::uint32_t productCount = shortProduct(product, power, powerCount, times);
+                if (productCount != 0) remainder.subtractShifted(product, productCount, e);
                 return;
             }
             for (std::uint64_t bits = times; bits != 0; bits &= bits - 1)
@@ -374,9 +374,9 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
         if (found.certain) {
             subtractTimes(value);
         } else {
-            // r / P is value or value - 1: take value - 1 times P, then P once more if it
-            // fits. The digits written from the windows are replaced by those of the number
-            // settled.
+            // r / P is value or value - 1 (value is at least 1 here): take value - 1 times P,
+            // then P once more if it fits. The digits written from the windows are replaced by
+            // those of the number settled.
             subtractTimes(value - 1);
             if (kernels::compareShifted(remainder.words, remainder.length, power, powerCount, e) >=
                 0) {
