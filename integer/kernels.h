@@ -87,7 +87,7 @@ inline std::uint64_t spillOf(std::uint64_t chunk, unsigned shift) {
 }
 
 // The top 64 bits of (high:low) << shift, for shift < 64: high shifted, with the top bits
-// of low below it. One double-width shift on x86-64.
+// of low below it. Kept as the chunk below unshifted, it needs no spill carried over.
 inline std::uint64_t shiftedPair(std::uint64_t high, std::uint64_t low, unsigned shift) {
     return (high << shift) | ((low >> 1) >> (63 - shift));
 }
