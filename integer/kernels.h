@@ -139,6 +139,17 @@ inline void copyShifted(Word* a, const Word* b, std::uint32_t n, unsigned shift)
     if (i < n) a[i + 1] = static_cast<Word>(last >> 32);
 }
 
+__extension__ typedef unsigned __int128 Wide;
+
+// x * driver on a pair of registers, for a product below 2^128: x << p added for each set
+// bit p of the driver.
+inline Wide timesSetBits(std::uint64_t x, std::uint64_t driver) {
+    Wide sum = 0;
+    for (std::uint64_t bits = driver; bits != 0; bits &= bits - 1)
+        sum += static_cast<Wide>(x) << std::countr_zero(bits);
+    return sum;
+}
+
 // a[0..n) += high:low, a value of up to 96 bits (high below 2^32), for n >= 3; the carry
 // runs on above the three words it covers, and what leaves word n-1 is dropped.
 inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t high) {

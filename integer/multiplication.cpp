@@ -29,7 +29,7 @@ bool isMultiplicand(const Integer& a, const Integer& b) {
 
 namespace {
 
-__extension__ typedef unsigned __int128 Wide;
+using kernels::Wide;
 
 // Tests the interrupt flag about every 2^16 words added, for additions of `count` words.
 class InterruptPacer {
@@ -50,9 +50,7 @@ private:
 // |m| * |d| for magnitudes of 64 bits at most, on a pair of registers: m << p added for each
 // set bit p of d.
 Integer smallProduct(std::uint64_t m, std::uint64_t d) {
-    Wide sum = 0;
-    for (std::uint64_t bits = d; bits != 0; bits &= bits - 1)
-        sum += static_cast<Wide>(m) << std::countr_zero(bits);
+    const Wide sum = kernels::timesSetBits(m, d);
     const auto low = static_cast<std::uint64_t>(sum);
     const auto high = static_cast<std::uint64_t>(sum >> 64);
     if (high == 0) return Integer::fromMagnitude(low);
@@ -72,11 +70,7 @@ Integer smallProduct(std::uint64_t m, std::uint64_t d) {
     for (std::uint32_t i = 0; i < length; ++i) {
         pacer.step();
         if (driver[i] == 0) continue;
-        Wide product = 0;
-        for (std::uint32_t bits = driver[i]; bits != 0; bits &= bits - 1) {
-            const auto shift = static_cast<unsigned>(std::countr_zero(bits));
-            product += static_cast<Wide>(chunk) << shift;
-        }
+        const Wide product = kernels::timesSetBits(chunk, driver[i]);
         kernels::addWide(sum + i, total - i, static_cast<std::uint64_t>(product),
                          static_cast<std::uint64_t>(product >> 64));
     }

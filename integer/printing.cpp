@@ -17,7 +17,7 @@ namespace {
 
 constexpr char OVERFLOW_NOTICE[] = "Printing overflow!";
 
-__extension__ typedef unsigned __int128 Wide;
+using kernels::Wide;
 
 // A multiple of five: x + (x << 2), with the two bits that leave the chunk below (spill)
 // and the carry out of its sum.
@@ -166,9 +166,7 @@ std::uint32_t shortProduct(std::uint32_t* product, const std::uint32_t* f, std::
     std::uint64_t carried = 0;
     std::uint32_t i = 0;
     auto chunkTimes = [&](std::uint64_t x) {
-        Wide sum = carried;
-        for (std::uint64_t bits = times; bits != 0; bits &= bits - 1)
-            sum += static_cast<Wide>(x) << std::countr_zero(bits);
+        const Wide sum = kernels::timesSetBits(x, times) + carried;
         carried = static_cast<std::uint64_t>(sum >> 64);
         return static_cast<std::uint64_t>(sum);
     };
