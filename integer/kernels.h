@@ -7,8 +7,10 @@
 // for the caller to settle in the words above with addCarry or subtractBorrow.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
+#include <utility>
 
 #include "integer/word_pairs.h"
 
@@ -20,10 +22,11 @@ using Word = std::uint32_t;
 // addWithCarryAt or subtractWithBorrowAt. Four chunks a step, so that the carry or borrow
 // passes from chunk to chunk without leaving the processor's flag, then the chunks left
 // one at a time. Returns the carry or borrow out, and leaves i at the odd last word, if any.
+// The loop starts at word i with the carry or borrow `flag`.
 template <void (*op)(Word*, std::uint64_t, unsigned char&), typename Next>
-inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Next next) {
-    unsigned char flag = 0;
-    for (i = 0; i + 7 < n; i += 8) {
+inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Next next,
+                                 unsigned char flag = 0) {
+    for (; i + 7 < n; i += 8) {
         op(a + i, next(i), flag);
         op(a + i + 2, next(i + 2), flag);
         op(a + i + 4, next(i + 4), flag);
@@ -36,7 +39,7 @@ inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Nex
 
 // a[0..n) += b[0..n); returns the carry out (0 or 1).
 inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
-    std::uint32_t i;
+    std::uint32_t i = 0;
     const unsigned char carry =
         chainChunks<addWithCarryAt>(a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
     if (i == n) return carry;
@@ -47,7 +50,7 @@ inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
 
 // a[0..n) -= b[0..n); returns the borrow out (0 or 1).
 inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
-    std::uint32_t i;
+    std::uint32_t i = 0;
     const unsigned char borrow = chainChunks<subtractWithBorrowAt>(
         a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
     if (i == n) return borrow;
@@ -109,18 +112,103 @@ public:
     }
     std::uint64_t spilled() const { return spillOf(previous, shift); }
 
+    // a[0..8k) += or -= the chunks from word 0 on, for the largest k with 8k <= n, on x86-64
+    // (elsewhere k is 0); `flag` is the carry or borrow in and out. Returns 8k.
+    template <bool subtract>
+    std::uint32_t runSteps(Word* a, std::uint32_t n, unsigned char& flag);
+
 private:
     const Word* b;
     unsigned shift;
     std::uint64_t previous = 0;  // the chunk below, unshifted
 };
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// a[0..8·steps) += or -= the chunks of b[0..8·steps) << shift, four chunks a step, with
+// `below` the chunk below b[0] (unshifted) and `flag` the carry or borrow in; both are
+// left as the loop leaves them. The shifts that form the chunks clobber the processor's
+// flag, so all four are formed first, then added to or subtracted from a's four chunks,
+// loaded into registers, in one run with the flag restored before it and saved after it.
+// The shift is part of the instruction: a shift by a register takes more work, and so
+// does adding into memory directly.
+template <bool subtract, unsigned shift>
+void shiftedSteps(Word* a, const Word* b, std::uint32_t steps, std::uint64_t& below,
+                  unsigned char& flag) {
+    std::uint64_t c0, c1, c2, c3, d0, d1, d2, d3;
+    // clang-format off
+#define VELD_CHAIN_OP(op)                                                                        \
+    asm("1:\n\t"                                                                                 \
+        "movq (%[b]), %[c0]\n\t"                                                                 \
+        "movq 8(%[b]), %[c1]\n\t"                                                                \
+        "movq 16(%[b]), %[c2]\n\t"                                                               \
+        "movq 24(%[b]), %[c3]\n\t"                                                               \
+        "shldq %[s], %[c2], %[c3]\n\t"                                                           \
+        "shldq %[s], %[c1], %[c2]\n\t"                                                           \
+        "shldq %[s], %[c0], %[c1]\n\t"                                                           \
+        "shldq %[s], %[below], %[c0]\n\t"                                                        \
+        "movq 24(%[b]), %[below]\n\t"                                                            \
+        "movq (%[a]), %[d0]\n\t"                                                                 \
+        "movq 8(%[a]), %[d1]\n\t"                                                                \
+        "movq 16(%[a]), %[d2]\n\t"                                                               \
+        "movq 24(%[a]), %[d3]\n\t"                                                               \
+        "addb $0xff, %[flag]\n\t"                                                                \
+        op " %[c0], %[d0]\n\t"                                                                   \
+        op " %[c1], %[d1]\n\t"                                                                   \
+        op " %[c2], %[d2]\n\t"                                                                   \
+        op " %[c3], %[d3]\n\t"                                                                   \
+        "setc %[flag]\n\t"                                                                       \
+        "movq %[d0], (%[a])\n\t"                                                                 \
+        "movq %[d1], 8(%[a])\n\t"                                                                \
+        "movq %[d2], 16(%[a])\n\t"                                                               \
+        "movq %[d3], 24(%[a])\n\t"                                                               \
+        "leaq 32(%[a]), %[a]\n\t"                                                                \
+        "leaq 32(%[b]), %[b]\n\t"                                                                \
+        "decl %[steps]\n\t"                                                                      \
+        "jnz 1b"                                                                                 \
+        : [a] "+r"(a), [b] "+r"(b), [steps] "+r"(steps), [below] "+r"(below), [flag] "+q"(flag), \
+          [c0] "=&r"(c0), [c1] "=&r"(c1), [c2] "=&r"(c2), [c3] "=&r"(c3), [d0] "=&r"(d0),        \
+          [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3)                                         \
+        : [s] "i"(shift)                                                                         \
+        : "cc", "memory")
+    if constexpr (subtract) {
+        VELD_CHAIN_OP("sbbq");
+    } else {
+        VELD_CHAIN_OP("adcq");
+    }
+#undef VELD_CHAIN_OP
+    // clang-format on
+}
+
+template <bool subtract, unsigned... shifts>
+constexpr auto shiftedStepTable(std::integer_sequence<unsigned, shifts...>) {
+    using Steps = void (*)(Word*, const Word*, std::uint32_t, std::uint64_t&, unsigned char&);
+    return std::array<Steps, sizeof...(shifts)>{&shiftedSteps<subtract, shifts>...};
+}
+
+template <bool subtract>
+inline constexpr auto shiftedStepsBy =
+    shiftedStepTable<subtract>(std::make_integer_sequence<unsigned, 32>{});
+#endif
+
+template <bool subtract>
+inline std::uint32_t ShiftedChunks::runSteps(Word* a, std::uint32_t n, unsigned char& flag) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (n < 8) return 0;
+    shiftedStepsBy<subtract>[shift](a, b, n / 8, previous, flag);
+    return n / 8 * 8;
+#else
+    (void)a, (void)n, (void)flag;
+    return 0;
+#endif
+}
+
 // a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
 inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
     ShiftedChunks shifted(b, shift);
-    std::uint32_t i;
-    const unsigned char carry =
-        chainChunks<addWithCarryAt>(a, n, i, [&shifted](std::uint32_t at) { return shifted(at); });
+    unsigned char carry = 0;
+    std::uint32_t i = shifted.runSteps<false>(a, n, carry);
+    carry = chainChunks<addWithCarryAt>(
+        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, carry);
     if (i == n) return carry + shifted.spilled();
     const std::uint64_t moved = shifted.lastWord(i);
     const std::uint64_t sum = std::uint64_t{a[i]} + static_cast<Word>(moved) + carry;
@@ -163,9 +251,10 @@ inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t h
 // a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
 inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
     ShiftedChunks shifted(b, shift);
-    std::uint32_t i;
-    const unsigned char borrow = chainChunks<subtractWithBorrowAt>(
-        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); });
+    unsigned char borrow = 0;
+    std::uint32_t i = shifted.runSteps<true>(a, n, borrow);
+    borrow = chainChunks<subtractWithBorrowAt>(
+        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, borrow);
     if (i == n) return borrow + shifted.spilled();
     const std::uint64_t moved = shifted.lastWord(i);
     const std::uint64_t subtrahend = (moved & 0xFFFFFFFFu) + borrow;

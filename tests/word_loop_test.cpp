@@ -12,6 +12,7 @@
 
 #include "gmp_support.h"
 #include "integer/integer.h"
+#include "integer/kernels.h"
 
 namespace VELD {
 namespace {
@@ -35,6 +36,40 @@ TEST(WordLoops, ShiftedAdditionAtEveryOffset) {
                 const Integer product = shiftAndAdd(x, y);
                 ASSERT_EQ(toMpz(product), m * driver) << m.get_str(16) << " p=" << p;
                 ASSERT_TRUE(isNormal(product));
+            }
+        }
+    }
+}
+
+// The shifted kernels at every shift and every length up to five of their four-chunk
+// steps and every tail after them: a +/- (b << s) on n words and the outflow above them,
+// against GMP. Words of all ones make every carry and borrow run the whole length.
+TEST(WordLoops, ShiftedKernelsAtEveryShiftAndLength) {
+    std::mt19937 rng(1208);
+    auto words = [](const std::vector<std::uint32_t>& w) {
+        mpz_class x;
+        mpz_import(x.get_mpz_t(), w.size(), -1, sizeof w[0], 0, 0, w.data());
+        return x;
+    };
+    for (std::uint32_t n = 1; n <= 44; ++n) {
+        for (unsigned s = 0; s < 32; ++s) {
+            for (const std::uint32_t fill : {0u, 0xFFFFFFFFu, 1u}) {
+                std::vector<std::uint32_t> a(n), b(n);
+                for (std::uint32_t i = 0; i < n; ++i) {
+                    a[i] = fill == 1 ? rng() : fill;
+                    b[i] = fill == 1 ? rng() : ~fill;
+                }
+                const mpz_class before = words(a), shifted = words(b) << s;
+                const mpz_class unit = power2(32 * n);
+                std::vector<std::uint32_t> sum = a, difference = a;
+                const std::uint64_t out = kernels::addShiftedInto(sum.data(), b.data(), n, s);
+                ASSERT_EQ(words(sum) + unit * mpz_class(std::to_string(out)), before + shifted)
+                    << "n=" << n << " s=" << s;
+                const std::uint64_t owed =
+                    kernels::subtractShiftedFrom(difference.data(), b.data(), n, s);
+                ASSERT_EQ(words(difference) - unit * mpz_class(std::to_string(owed)),
+                          before - shifted)
+                    << "n=" << n << " s=" << s;
             }
         }
     }
