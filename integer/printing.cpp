@@ -365,7 +365,8 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
                 return;
             }
             for (std::uint64_t bits = times; bits != 0; bits &= bits - 1)
-                remainder.subtractShifted(power, powerCount, e + std::countr_zero(bits));
+                remainder.subtractShiftedWords(power, powerCount, e + std::countr_zero(bits));
+            remainder.normalize();
         };
         const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
         std::uint64_t value = found.value;
