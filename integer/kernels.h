@@ -37,11 +37,62 @@ inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Nex
     return flag;
 }
 
+// a[0..8k) += or -= b[0..8k), for the largest k with 8k <= n, on x86-64 (elsewhere k is
+// 0), with the carry or borrow `flag` in and out; returns 8k. Four chunks a step. Only
+// moves, lea and dec run between the additions, and none of them touches the carry flag,
+// so it passes from step to step inside the processor: saving and restoring it would put
+// two more instructions on the chain that every chunk waits for.
+template <bool subtract>
+inline std::uint32_t alignedSteps(Word* a, const Word* b, std::uint32_t n, unsigned char& flag) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    std::uint32_t steps = n / 8;
+    if (steps == 0) return 0;
+    std::uint64_t d0, d1, d2, d3;
+    // clang-format off
+#define VELD_CHAIN_OP(op)                                                                      \
+    asm volatile("addb $0xff, %[flag]\n\t"                                                    \
+        "1:\n\t"                                                                              \
+        "movq (%[a]), %[d0]\n\t"                                                              \
+        "movq 8(%[a]), %[d1]\n\t"                                                             \
+        "movq 16(%[a]), %[d2]\n\t"                                                            \
+        "movq 24(%[a]), %[d3]\n\t"                                                            \
+        op " (%[b]), %[d0]\n\t"                                                               \
+        op " 8(%[b]), %[d1]\n\t"                                                              \
+        op " 16(%[b]), %[d2]\n\t"                                                             \
+        op " 24(%[b]), %[d3]\n\t"                                                             \
+        "movq %[d0], (%[a])\n\t"                                                              \
+        "movq %[d1], 8(%[a])\n\t"                                                             \
+        "movq %[d2], 16(%[a])\n\t"                                                            \
+        "movq %[d3], 24(%[a])\n\t"                                                            \
+        "leaq 32(%[a]), %[a]\n\t"                                                             \
+        "leaq 32(%[b]), %[b]\n\t"                                                             \
+        "decl %[steps]\n\t"                                                                   \
+        "jnz 1b\n\t"                                                                          \
+        "setc %[flag]"                                                                        \
+        : [a] "+r"(a), [b] "+r"(b), [steps] "+r"(steps), [flag] "+q"(flag), [d0] "=&r"(d0),   \
+          [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3)                                      \
+        :                                                                                     \
+        : "cc", "memory")
+    if constexpr (subtract) {
+        VELD_CHAIN_OP("sbbq");
+    } else {
+        VELD_CHAIN_OP("adcq");
+    }
+#undef VELD_CHAIN_OP
+    // clang-format on
+    return n / 8 * 8;
+#else
+    (void)a, (void)b, (void)n, (void)flag;
+    return 0;
+#endif
+}
+
 // a[0..n) += b[0..n); returns the carry out (0 or 1).
 inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
-    std::uint32_t i = 0;
-    const unsigned char carry =
-        chainChunks<addWithCarryAt>(a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
+    unsigned char carry = 0;
+    std::uint32_t i = alignedSteps<false>(a, b, n, carry);
+    carry = chainChunks<addWithCarryAt>(
+        a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, carry);
     if (i == n) return carry;
     const std::uint64_t sum = std::uint64_t{a[i]} + b[i] + carry;
     a[i] = static_cast<Word>(sum);
@@ -50,9 +101,10 @@ inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
 
 // a[0..n) -= b[0..n); returns the borrow out (0 or 1).
 inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
-    std::uint32_t i = 0;
-    const unsigned char borrow = chainChunks<subtractWithBorrowAt>(
-        a, n, i, [b](std::uint32_t at) { return loadPair(b + at); });
+    unsigned char borrow = 0;
+    std::uint32_t i = alignedSteps<true>(a, b, n, borrow);
+    borrow = chainChunks<subtractWithBorrowAt>(
+        a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, borrow);
     if (i == n) return borrow;
     const std::uint64_t subtrahend = std::uint64_t{b[i]} + borrow;
     const Word word = a[i];
@@ -137,7 +189,7 @@ void shiftedSteps(Word* a, const Word* b, std::uint32_t steps, std::uint64_t& be
     std::uint64_t c0, c1, c2, c3, d0, d1, d2, d3;
     // clang-format off
 #define VELD_CHAIN_OP(op)                                                                        \
-    asm("1:\n\t"                                                                                 \
+    asm volatile("1:\n\t"                                                                               \
         "movq (%[b]), %[c0]\n\t"                                                                 \
         "movq 8(%[b]), %[c1]\n\t"                                                                \
         "movq 16(%[b]), %[c2]\n\t"                                                               \

@@ -41,9 +41,10 @@ TEST(WordLoops, ShiftedAdditionAtEveryOffset) {
     }
 }
 
-// The shifted kernels at every shift and every length up to five of their four-chunk
-// steps and every tail after them: a +/- (b << s) on n words and the outflow above them,
-// against GMP. Words of all ones make every carry and borrow run the whole length.
+// The shifted kernels at every shift, and the aligned ones, at every length up to five of
+// their four-chunk steps and every tail after them: a +/- (b << s) on n words and the
+// outflow above them, against GMP. Words of all ones make every carry and borrow run the whole
+// length.
 TEST(WordLoops, ShiftedKernelsAtEveryShiftAndLength) {
     std::mt19937 rng(1208);
     auto words = [](const std::vector<std::uint32_t>& w) {
@@ -70,6 +71,12 @@ TEST(WordLoops, ShiftedKernelsAtEveryShiftAndLength) {
                 ASSERT_EQ(words(difference) - unit * mpz_class(std::to_string(owed)),
                           before - shifted)
                     << "n=" << n << " s=" << s;
+                if (s != 0) continue;
+                sum = difference = a;
+                const std::uint64_t carry = kernels::addInto(sum.data(), b.data(), n);
+                ASSERT_EQ(words(sum) + unit * carry, before + shifted) << "n=" << n;
+                const std::uint64_t borrow = kernels::subtractFrom(difference.data(), b.data(), n);
+                ASSERT_EQ(words(difference) - unit * borrow, before - shifted) << "n=" << n;
             }
         }
     }
