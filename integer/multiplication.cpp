@@ -76,16 +76,58 @@ Integer smallProduct(std::uint64_t m, std::uint64_t d) {
     }
 }
 
+// 32 words as a square of bits, turned about its diagonal: afterwards bit j of word s is
+// what bit s of word j was. Blocks of 16, 8, 4, 2 and 1 bits off the diagonal are swapped
+// in turn.
+void transpose(std::uint32_t a[32]) {
+    std::uint32_t mask = 0x0000FFFFu;
+    for (unsigned j = 16; j != 0; j >>= 1, mask ^= mask << j) {
+        for (unsigned k = 0; k < 32; k = (k + j + 1) & ~j) {
+            const std::uint32_t t = ((a[k] >> j) ^ a[k + j]) & mask;
+            a[k + j] ^= t;
+            a[k] ^= t << j;
+        }
+    }
+}
+
+// A run of driver words by bit position: column[s][b] holds bit s of words 32b to
+// 32b + 31 of the run, so that the words with a given bit set are found from its set bits
+// rather than by testing every word (a branch that goes either way at random).
+struct BitColumns {
+    static constexpr std::uint32_t WORDS = 1024;
+
+    // Takes the first WORDS words of d[0..n) at most; returns the number of 32-word blocks.
+    std::uint32_t take(const std::uint32_t* d, std::uint32_t n) {
+        n = n < WORDS ? n : WORDS;
+        const std::uint32_t blocks = (n + 31) / 32;
+        std::memset(sharing, 0, sizeof sharing);
+        for (std::uint32_t b = 0; b < blocks; ++b) {
+            std::uint32_t square[32] = {};
+            const std::uint32_t words = n - 32 * b < 32 ? n - 32 * b : 32;
+            std::memcpy(square, d + 32 * b, words * sizeof(std::uint32_t));
+            transpose(square);
+            for (unsigned s = 0; s < 32; ++s) {
+                column[s][b] = square[s];
+                sharing[s] += kernels::setBits(square[s]);
+            }
+        }
+        return blocks;
+    }
+
+    std::uint32_t column[32][WORDS / 32];
+    std::uint32_t sharing[32];  // set bits of the run with each shift
+};
+
 }  // namespace
 
 // For each set bit p of the driver, |multiplicand| * 2^p is added into the accumulator, at
 // word p / 32 with only the carry running on above. The additions are taken by the shift
 // p mod 32: where several set bits share a shift, one copy of the multiplicand shifted by
 // it serves them all, so that their additions run over aligned words; a lone one is added
-// shifted on the fly. The accumulator is sized once for
-// the whole product (and a word more, so that a multiplicand of one 64-bit chunk can always
-// be added as 96 bits), so no addition allocates. Operands of 64 bits at most take the
-// same steps on registers.
+// shifted on the fly. The driver is taken a run of words at a time, turned into columns of
+// bits by shift. The accumulator is sized once for the whole product (and a word more, so that a
+// multiplicand of one 64-bit chunk can always be added as 96 bits), so no addition allocates.
+// Operands of 64 bits at most take the same steps on registers.
 Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     Integer accumulator;
     if (multiplicand.isZero() || driver.isZero()) return accumulator;
@@ -105,32 +147,34 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
         return accumulator;
     }
     InterruptPacer pacer(count);
-    std::uint32_t sharing[32] = {};  // set bits of the driver with each shift
-    for (std::uint32_t i = 0; i < driver.length; ++i) {
-        for (std::uint32_t bits = driver.words[i]; bits != 0; bits &= bits - 1)
-            ++sharing[std::countr_zero(bits)];
-    }
+    BitColumns columns;
     Integer shifted;
-    for (unsigned shift = 0; shift < 32; ++shift) {
-        if (sharing[shift] == 0) continue;
-        const bool copied = shift != 0 && sharing[shift] > 1;
-        if (copied) {
-            if (shifted.isZero()) shifted.createSpace(std::uint64_t{count} + 1);
-            kernels::copyShifted(shifted.words, source, count, shift);
-        }
-        for (std::uint32_t i = 0; i < driver.length; ++i) {
-            if ((driver.words[i] >> shift & 1u) == 0) continue;
-            pacer.step();
-            std::uint64_t out;
-            std::uint32_t n = count;
-            if (shift == 0) {
-                out = kernels::addInto(sum + i, source, count);
-            } else if (copied) {
-                out = kernels::addInto(sum + i, shifted.words, ++n);
-            } else {
-                out = kernels::addShiftedInto(sum + i, source, count, shift);
+    for (std::uint32_t base = 0; base < driver.length; base += BitColumns::WORDS) {
+        const std::uint32_t blocks = columns.take(driver.words + base, driver.length - base);
+        for (unsigned shift = 0; shift < 32; ++shift) {
+            if (columns.sharing[shift] == 0) continue;
+            const bool copied = shift != 0 && columns.sharing[shift] > 1;
+            if (copied) {
+                if (shifted.isZero()) shifted.createSpace(std::uint64_t{count} + 1);
+                kernels::copyShifted(shifted.words, source, count, shift);
             }
-            kernels::addCarry(sum + i + n, total - i - n, out);
+            for (std::uint32_t block = 0; block < blocks; ++block) {
+                for (std::uint32_t bits = columns.column[shift][block]; bits != 0;
+                     bits &= bits - 1) {
+                    const std::uint32_t i = base + 32 * block + std::countr_zero(bits);
+                    pacer.step();
+                    std::uint64_t out;
+                    std::uint32_t n = count;
+                    if (shift == 0) {
+                        out = kernels::addInto(sum + i, source, count);
+                    } else if (copied) {
+                        out = kernels::addInto(sum + i, shifted.words, ++n);
+                    } else {
+                        out = kernels::addShiftedInto(sum + i, source, count, shift);
+                    }
+                    kernels::addCarry(sum + i + n, total - i - n, out);
+                }
+            }
         }
     }
     accumulator.normalize();

@@ -41,6 +41,26 @@ TEST(WordLoops, ShiftedAdditionAtEveryOffset) {
     }
 }
 
+// Drivers of about one run of the columns its set bits are found from and longer: a run
+// ends at a word boundary, and every word on both sides of it is added at its place.
+TEST(WordLoops, DriversAcrossRunsOfBitColumns) {
+    std::mt19937 rng(1209);
+    auto randomOf = [&rng](std::uint32_t words) {
+        mpz_class x;
+        for (std::uint32_t i = 0; i < words; ++i)
+            x = (x << 32) + mpz_class(std::to_string(rng() | (i == 0 ? 1u : 0u)));
+        return x;
+    };
+    for (const std::uint32_t words : {1023u, 1024u, 1025u, 2049u}) {
+        for (const mpz_class& m : {randomOf(3), mpz_class(power2(9 * 32) - 1)}) {
+            const mpz_class d = randomOf(words);
+            const Integer product = shiftAndAdd(fromMpz(m), fromMpz(d));
+            ASSERT_EQ(toMpz(product), m * d) << words;
+            ASSERT_TRUE(isNormal(product));
+        }
+    }
+}
+
 // The shifted kernels at every shift, and the aligned ones, at every length up to five of
 // their four-chunk steps and every tail after them: a +/- (b << s) on n words and the
 // outflow above them, against GMP. Words of all ones make every carry and borrow run the whole
