@@ -202,10 +202,11 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
     for (unsigned k = n; k-- > 0;) {
         unsigned digit = 0;
         for (unsigned shift = 4; shift-- > 0;) {
-            if ((powers[k] << shift) <= rw) {
-                rw -= powers[k] << shift;
-                digit |= 1u << shift;
-            }
+            // Taken or not by a mask, not a branch: which way it goes is as good as random.
+            const Wide part = powers[k] << shift;
+            const unsigned taken = part <= rw ? 1 : 0;
+            rw -= part & -static_cast<Wide>(taken);
+            digit |= taken << shift;
         }
         valid = valid && digit <= 9;
         *out++ = static_cast<char>('0' + digit);
@@ -261,10 +262,10 @@ char* writeDigits(char* out, std::uint64_t r, std::uint64_t p) {
     for (;;) {
         unsigned digit = 0;
         for (int shift = 3; shift >= 0; --shift) {
-            if (p <= r >> shift) {  // p << shift <= r
-                r -= p << shift;
-                digit |= 1u << shift;
-            }
+            // p << shift <= r, taken by a mask as above
+            const unsigned taken = p <= r >> shift ? 1 : 0;
+            r -= (p << shift) & -static_cast<std::uint64_t>(taken);
+            digit |= taken << shift;
         }
         *out++ = static_cast<char>('0' + digit);
         if (p == 1) return out;
