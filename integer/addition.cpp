@@ -100,17 +100,12 @@ void Integer::subtractAt(const std::uint32_t* magnitude, std::uint32_t count,
     normalize();
 }
 
-void Integer::subtractShiftedWords(const std::uint32_t* magnitude, std::uint32_t count,
-                                   std::uint64_t bits) {
+void Integer::subtractShifted(const std::uint32_t* magnitude, std::uint32_t count,
+                              std::uint64_t bits) {
     const auto offset = static_cast<std::uint32_t>(bits / 32);
     const std::uint64_t owed =
         kernels::subtractShiftedFrom(words + offset, magnitude, count, bits % 32);
     kernels::subtractBorrow(words + offset + count, length - offset - count, owed);
-}
-
-void Integer::subtractShifted(const std::uint32_t* magnitude, std::uint32_t count,
-                              std::uint64_t bits) {
-    subtractShiftedWords(magnitude, count, bits);
     normalize();
 }
 

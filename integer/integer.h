@@ -192,9 +192,6 @@ private:
     void subtractAt(const std::uint32_t* magnitude, std::uint32_t count, std::uint32_t offset);
     // |this| -= magnitude * 2^bits in place, for |this| at least that much; normalised.
     void subtractShifted(const std::uint32_t* magnitude, std::uint32_t count, std::uint64_t bits);
-    // The same, but high zero words are left for the caller to normalise after a run of them.
-    void subtractShiftedWords(const std::uint32_t* magnitude, std::uint32_t count,
-                              std::uint64_t bits);
 
     friend bool sumMayGrow(const Integer& a, const Integer& b);
     friend Integer addMagnitudes(const Integer& a, const Integer& b);

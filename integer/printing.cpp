@@ -136,6 +136,13 @@ std::uint32_t fifthsOf(std::uint32_t* a, std::uint32_t n) {
 // of the power, stays within a pair of registers.
 constexpr unsigned BLOCK = 16;
 
+// Words a power is kept in: its count rounded up to whole four-chunk steps of the shifted
+// subtraction, the words above it zero, so that no subtraction of it has a ragged end.
+constexpr std::uint32_t STEP_WORDS = 8;
+constexpr std::uint64_t keptWords(std::uint64_t count) {
+    return (count + STEP_WORDS - 1) / STEP_WORDS * STEP_WORDS;
+}
+
 // Words of stored powers of ten that print may hold at once. Beyond this the powers are
 // stepped down from the highest instead, by exact division.
 constexpr std::uint64_t STORE_LIMIT = std::uint64_t{1} << 21;
@@ -250,7 +257,7 @@ std::uint64_t storeSize(std::uint64_t bits, std::uint32_t capacity) {
     std::uint64_t total = 0;
     for (std::uint64_t exponent = 0, tenBits = 0, fiveBits = 32;
          exponent < capacity && tenBits < bits; exponent += BLOCK, tenBits += 53, fiveBits += 38) {
-        total += (fiveBits >> 5) + 1;
+        total += keptWords((fiveBits >> 5) + 1) + 1;
         if (total > STORE_LIMIT) return 0;
     }
     return total;
@@ -340,7 +347,13 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
 // than STORE_LIMIT words, only the highest is kept, and it is stepped down from block to
 // block by exact division by 5^BLOCK.
 std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
-    Integer remainder = abs();
+    // r, with zero words above it for the kept powers' zero words to be subtracted from.
+    const std::uint64_t room = std::uint64_t{length} + STEP_WORDS;
+    Integer remainder;
+    remainder.createSpace(room);
+    std::memcpy(remainder.words, words, std::size_t{length} * sizeof(std::uint32_t));
+    std::memset(remainder.words + length, 0, STEP_WORDS * sizeof(std::uint32_t));
+    remainder.length = length;
     const std::uint64_t remainderBits = kernels::bitLength(remainder.words, remainder.length);
     // 5^d <= 10^(d-1) * 10 <= 10 r < 16 r: the odd part never needs more than a word more
     // than r.
@@ -355,12 +368,14 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     const std::uint64_t storeNeeded = storeSize(remainderBits, capacity);
     const bool keepAll = storeNeeded != 0;
     Integer store;
-    store.createSpace(keepAll ? storeNeeded : std::uint64_t{length} + 1);
+    store.createSpace(keepAll ? storeNeeded : keptWords(std::uint64_t{length} + 1) + 1);
     std::uint64_t stored = 0;  // words of the store in use
     auto keep = [&]() {
         if (!keepAll) stored = 0;
+        const std::uint64_t kept = keptWords(count);
         std::memcpy(store.words + stored, five, std::size_t{count} * sizeof(std::uint32_t));
-        stored += count;
+        std::memset(store.words + stored + count, 0, (kept - count) * sizeof(std::uint32_t));
+        stored += kept;
         store.words[stored++] = count;
     };
 
@@ -393,7 +408,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     for (std::uint64_t block = topBlock; block > 0; --block) {
         if (keepAll || block == topBlock) {
             powerCount = store.words[stored - 1];
-            stored -= std::uint64_t{powerCount} + 1;
+            stored -= keptWords(powerCount) + 1;
             power = store.words + stored;
         } else {
             for (unsigned step = 0; step < BLOCK; step += 4)
@@ -425,8 +440,14 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
                 if (productCount != 0) remainder.subtractShifted(product, productCount, e);
                 return;
             }
-            for (std::uint64_t bits = times; bits != 0; bits &= bits - 1)
-                remainder.subtractShiftedWords(power, powerCount, e + std::countr_zero(bits));
+            const auto kept = static_cast<std::uint32_t>(keptWords(powerCount));
+            for (std::uint64_t bits = times; bits != 0; bits &= bits - 1) {
+                const std::uint64_t at = e + std::countr_zero(bits);
+                const auto offset = static_cast<std::uint32_t>(at / 32);
+                std::uint32_t* const from = remainder.words + offset;
+                const std::uint64_t owed = kernels::subtractShiftedFrom(from, power, kept, at % 32);
+                kernels::subtractBorrow(from + kept, room - offset - kept, owed);
+            }
             remainder.normalize();
         };
         const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
