@@ -207,14 +207,20 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
     std::uint64_t value = 0;
     bool valid = true;
     for (unsigned k = n; k-- > 0;) {
+        // The digit is how many of the power's multiples up to ten fit in rw: the
+        // comparisons do not wait for one another, and only the digit's subtraction, of 8,
+        // 4, 2 and 1 times the power by its bits, waits for them. Masks, not branches, as
+        // which way each goes is as good as random.
+        const Wide p1 = powers[k], p2 = opaque(p1 << 1), p4 = opaque(p1 << 2), p8 = opaque(p1 << 3);
+        const Wide multiples[] = {p1,      p2,           p2 + p1, p4,      p4 + p1,
+                                  p4 + p2, p4 + p2 + p1, p8,      p8 + p1, p8 + p2};
         unsigned digit = 0;
-        for (unsigned shift = 4; shift-- > 0;) {
-            // Taken or not by a mask, not a branch: which way it goes is as good as random.
-            const Wide part = powers[k] << shift;
-            const unsigned taken = part <= rw ? 1 : 0;
-            rw -= part & -static_cast<Wide>(taken);
-            digit |= taken << shift;
-        }
+        for (const Wide& multiple : multiples)
+            digit += multiple <= rw ? 1 : 0;
+        auto ifBit = [digit](unsigned bit, Wide part) {
+            return part & -static_cast<Wide>(digit >> bit & 1);
+        };
+        rw -= ifBit(3, p8) + ifBit(2, p4) + ifBit(1, p2) + ifBit(0, p1);
         valid = valid && digit <= 9;
         *out++ = static_cast<char>('0' + digit);
         value = tenTimes(value) + digit;
