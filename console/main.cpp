@@ -1,4 +1,7 @@
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +11,15 @@
 #include "console/live_status.h"
 
 int main(int argc, char* argv[]) {
+#if defined(__GLIBC__)
+    // Every page the process obtains costs a fault on first touch. By default the C
+    // library hands arrays of 128 KiB and more (a long value's powers of ten) back to the
+    // system when they are freed, so that the next long line faults them all in again; it
+    // keeps freed memory of up to 16 MiB for reuse instead, and maps its own pages only for
+    // arrays of 4 MiB and more.
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
+#endif
     // Streams of their own rather than C's: a failed read then shows as a stream error,
     // not as the end of input.
     std::ios::sync_with_stdio(false);
