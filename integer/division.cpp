@@ -47,13 +47,25 @@ Integer Integer::integerDivision(const Integer& divisor) {
     // The divisor is only read, and this Integer changes only at the end, so the divisor
     // may be this Integer itself.
     Integer remainder = abs();
-    const std::uint32_t* const divisorWords = divisor.words;
-    const std::uint32_t divisorLength = divisor.length;
     const auto distance = static_cast<std::uint64_t>(highestBit() - divisor.highestBit());
     // The quotient's bits, 2^distance and below, each set at most once.
     Integer quotient;
     quotient.createSpace(distance / 32 + 1);
     std::memset(quotient.words, 0, std::size_t{quotient.length} * sizeof(std::uint32_t));
+    remainder.longDivision(divisor, quotient.words);
+    quotient.normalize();
+    const bool negativeDividend = isNegative();
+    *this = std::move(quotient);
+    if (negativeDividend) negate();
+    return remainder;
+}
+
+// |this| becomes |this| mod |divisor|, for |this| >= |divisor| > 0 and a divisor that is
+// not this Integer; each quotient bit found is set in `quotient` when that is given.
+void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
+    const std::uint32_t* const divisorWords = divisor.words;
+    const std::uint32_t divisorLength = divisor.length;
+    const auto distance = static_cast<std::uint64_t>(highestBit() - divisor.highestBit());
     // The shifted divisor S = |divisor| * 2^m and the quotient bit B = 2^m are kept as the
     // bit offset m, from `distance` down; at most one subtraction per step. A step obtains
     // no storage, so the flag is tested every so many steps: about every 2^16 words
@@ -78,54 +90,49 @@ Integer Integer::integerDivision(const Integer& divisor) {
             copyAt[shift] = copy;
         }
     }
-    while (kernels::compareShifted(remainder.words, remainder.length, divisorWords, divisorLength,
-                                   0) >= 0) {
+    while (kernels::compareShifted(words, length, divisorWords, divisorLength, 0) >= 0) {
         if (--untilCheck == 0) {
             checkInterrupt();
             untilCheck = checkEvery;
         }
-        while (kernels::compareShifted(remainder.words, remainder.length, divisorWords,
-                                       divisorLength, m) >= 0) {
+        while (kernels::compareShifted(words, length, divisorWords, divisorLength, m) >= 0) {
             if (copies.isZero()) {
-                remainder.subtractShifted(divisorWords, divisorLength, m);  // R -= S
+                subtractShifted(divisorWords, divisorLength, m);  // R -= S
             } else {
                 const std::uint32_t* shifted = copyAt[m % 32];
-                remainder.subtractAt(shifted, stride - (shifted[divisorLength] == 0 ? 1 : 0),
-                                     static_cast<std::uint32_t>(m / 32));
+                subtractAt(shifted, stride - (shifted[divisorLength] == 0 ? 1 : 0),
+                           static_cast<std::uint32_t>(m / 32));
             }
-            quotient.words[m / 32] |= 1u << (m % 32);  // Q += B
+            if (quotient != nullptr) quotient[m / 32] |= 1u << (m % 32);  // Q += B
         }
         if (m == 0) break;  // S would drop below the divisor: R < S = D here
         --m;                // S and B halved
     }
-    quotient.normalize();
-    const bool negativeDividend = isNegative();
-    *this = std::move(quotient);
-    if (negativeDividend) negate();
-    return remainder;
 }
 
+// Euclidean steps, each the remainder of a base-2 long division. Only the remainders are
+// wanted, so x is reduced in place; once both fit in registers the same steps run there.
 Integer gcd(const Integer& a, const Integer& b) {
     Integer x = b > a ? b.abs() : a.abs();
     Integer y = b > a ? a.abs() : b.abs();
     if (y.isZero()) return b;
-    if (x.fitsRegister() && y.fitsRegister()) {
-        // The same Euclidean steps on registers.
-        std::uint64_t larger = x.magnitude(), smaller = y.magnitude();
-        while (smaller != 0) {
-            std::uint64_t remainder = larger;
-            if (remainder >= smaller) smallQuotient(remainder, smaller);
-            larger = smaller;
-            smaller = remainder;
+    while (!x.fitsRegister() || !y.fitsRegister()) {
+        if (y.isMagnitudeOne()) {
+            x = Integer();
+        } else if (compareMagnitudes(x, y) >= 0) {
+            x.longDivision(y, nullptr);
         }
-        return Integer::fromMagnitude(larger);
-    }
-    for (;;) {
-        Integer remainder = x.integerDivision(y);
-        x = std::move(y);
-        y = std::move(remainder);
+        std::swap(x, y);
         if (y.isZero()) return x;
     }
+    std::uint64_t larger = x.magnitude(), smaller = y.magnitude();
+    while (smaller != 0) {
+        std::uint64_t remainder = larger;
+        if (remainder >= smaller) smallQuotient(remainder, smaller);
+        larger = smaller;
+        smaller = remainder;
+    }
+    return Integer::fromMagnitude(larger);
 }
 
 // Square-and-multiply over the exponent's bits from the low end. The exponent is read a bit

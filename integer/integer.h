@@ -193,6 +193,12 @@ private:
     // |this| -= magnitude * 2^bits in place, for |this| at least that much; normalised.
     void subtractShifted(const std::uint32_t* magnitude, std::uint32_t count, std::uint64_t bits);
 
+    // |this| becomes |this| mod |divisor| by base-2 long division, for |this| >= |divisor| > 0
+    // and a divisor that is not this Integer; the quotient's bits are set in `quotient`
+    // (zeroed words, enough of them) when it is not null.
+    void longDivision(const Integer& divisor, std::uint32_t* quotient);
+
+    friend Integer gcd(const Integer& a, const Integer& b);
     friend bool sumMayGrow(const Integer& a, const Integer& b);
     friend Integer addMagnitudes(const Integer& a, const Integer& b);
     friend Integer subtractMagnitudes(const Integer& a, const Integer& b);
