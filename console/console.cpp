@@ -228,8 +228,10 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     } catch (const std::runtime_error&) {
         // Without the editor the terminal still works line by line.
     }
-    std::optional<StreamLines> stream;
-    if (!editor) stream.emplace(in, out, terminal.output);
+    // On the heap: its input block's pages are then touched only as input fills them, where
+    // an empty std::optional of it would be written over in full at every start.
+    std::unique_ptr<StreamLines> stream;
+    if (!editor) stream = std::make_unique<StreamLines>(in, out, terminal.output);
     LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
     const SessionInterrupts interrupts(editor ? nullptr : &StreamLines::interruptBetweenLines);
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
