@@ -1,5 +1,6 @@
 #include "console/line_editor.h"
 
+#include <dlfcn.h>
 #include <histedit.h>
 #include <signal.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <ostream>
 #include <stdexcept>
+#include <type_traits>
 
 #include "console/history.h"
 #include "integer/integer.h"
@@ -20,36 +22,79 @@ const char* prompt(EditLine*) {
     return PROMPT;
 }
 
+// libedit's entry points. The library is loaded when the first editor starts, so that a
+// script or a pipe never maps it and the libraries it needs: that is a good part of the
+// time the program takes to start.
+struct Libedit {
+    decltype(&::history_init) historyInit;
+    decltype(&::history_end) historyEnd;
+    decltype(&::history) history;
+    decltype(&::el_init) init;
+    decltype(&::el_end) end;
+    decltype(&::el_set) set;
+    decltype(&::el_get) get;
+    decltype(&::el_gets) gets;
+    decltype(&::el_line) line;
+};
+
+// The entry points, or null when the library or one of them cannot be found.
+const Libedit* libedit() {
+    static const Libedit* const loaded = []() -> const Libedit* {
+        void* const library = dlopen(EXACTCALC_LIBEDIT, RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) return nullptr;
+        static Libedit entries;
+        bool complete = true;
+        auto find = [&](auto& entry, const char* name) {
+            entry =
+                reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(library, name));
+            complete = complete && entry != nullptr;
+        };
+        find(entries.historyInit, "history_init");
+        find(entries.historyEnd, "history_end");
+        find(entries.history, "history");
+        find(entries.init, "el_init");
+        find(entries.end, "el_end");
+        find(entries.set, "el_set");
+        find(entries.get, "el_get");
+        find(entries.gets, "el_gets");
+        find(entries.line, "el_line");
+        return complete ? &entries : nullptr;
+    }();
+    return loaded;
+}
+
 }  // namespace
 
 LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(file) {
-    recalled = history_init();
-    editor = el_init("exactcalc", stdin, stdout, stderr);
+    const Libedit* const el = libedit();
+    if (el == nullptr) throw std::runtime_error("the line editor could not be loaded");
+    recalled = el->historyInit();
+    editor = el->init("exactcalc", stdin, stdout, stderr);
     if (recalled == nullptr || editor == nullptr) {
-        if (recalled != nullptr) history_end(recalled);
+        if (recalled != nullptr) el->historyEnd(recalled);
         throw std::runtime_error("the line editor could not start");
     }
     HistEvent event;
-    history(recalled, &event, H_SETSIZE, static_cast<int>(HistoryFile::LIMIT));
-    history(recalled, &event, H_SETUNIQUE, 1);
+    el->history(recalled, &event, H_SETSIZE, static_cast<int>(HistoryFile::LIMIT));
+    el->history(recalled, &event, H_SETUNIQUE, 1);
     for (const std::string& entry : file.load()) {
-        history(recalled, &event, H_ENTER, entry.c_str());
+        el->history(recalled, &event, H_ENTER, entry.c_str());
         lastEntry = entry;
     }
-    el_set(editor, EL_CLIENTDATA, this);
-    el_set(editor, EL_PROMPT, prompt);
-    el_set(editor, EL_EDITOR, "emacs");
+    el->set(editor, EL_CLIENTDATA, this);
+    el->set(editor, EL_PROMPT, prompt);
+    el->set(editor, EL_EDITOR, "emacs");
     // libedit puts the terminal back in order when a signal stops or ends the program.
-    el_set(editor, EL_SIGNAL, 1);
-    el_set(editor, EL_HIST, history, recalled);
-    el_set(editor, EL_GETCFN, &LineEditor::readKey);
+    el->set(editor, EL_SIGNAL, 1);
+    el->set(editor, EL_HIST, el->history, recalled);
+    el->set(editor, EL_GETCFN, &LineEditor::readKey);
     // Tab offers nothing: there is nothing to complete.
-    el_set(editor, EL_BIND, "^I", "ed-ignore", nullptr);
+    el->set(editor, EL_BIND, "^I", "ed-ignore", nullptr);
 }
 
 LineEditor::~LineEditor() {
-    el_end(editor);
-    history_end(recalled);
+    libedit()->end(editor);
+    libedit()->historyEnd(recalled);
 }
 
 // Reads a byte at a time, as libedit's own reader does. Ctrl-D on an empty line is the end
@@ -58,7 +103,7 @@ LineEditor::~LineEditor() {
 // end of the line, "^C", Enter. The line is then dropped.
 int LineEditor::readKey(EditLine* editor, wchar_t* key) {
     LineEditor* self = nullptr;
-    el_get(editor, EL_CLIENTDATA, &self);
+    libedit()->get(editor, EL_CLIENTDATA, &self);
     if (!self->pendingKeys.empty()) {
         *key = self->pendingKeys.front();
         self->pendingKeys.erase(0, 1);
@@ -75,7 +120,7 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
         unsigned char byte = 0;
         const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
         if (count == 1) {
-            const LineInfo* line = el_line(editor);
+            const LineInfo* line = libedit()->line(editor);
             if (byte == 0x04 && line->buffer == line->lastchar) break;
             *key = byte;
             return 1;
@@ -95,7 +140,7 @@ ReadResult LineEditor::read(char* buffer, std::size_t& length) {
     ended = false;
     pendingKeys.clear();
     int count = 0;
-    const char* line = el_gets(editor, &count);
+    const char* line = libedit()->gets(editor, &count);
     const int error = errno;
     if (discarding) return ReadResult::discarded;
     if (line == nullptr) {
@@ -112,7 +157,7 @@ ReadResult LineEditor::read(char* buffer, std::size_t& length) {
 void LineEditor::entered(const char* line) {
     if (line == lastEntry) return;  // the same line twice in a row is kept once
     HistEvent event;
-    history(recalled, &event, H_ENTER, line);
+    libedit()->history(recalled, &event, H_ENTER, line);
     file.append(line);
     lastEntry = line;
 }

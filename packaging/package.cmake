@@ -30,6 +30,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${EXACTCALC_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at a terminal rather than linked, so the library scan does not see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libedit2 (>= 3.1)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "exact calculator for integers and fractions of any size")
 set(CPACK_PACKAGE_DESCRIPTION
