@@ -12,6 +12,7 @@ namespace VELD {
 // of the top word included). The two counts are built up in lock step, a word at a time,
 // always extending the smaller one, so neither is counted past the other's total.
 bool isMultiplicand(const Integer& a, const Integer& b) {
+    if (&a == &b) return true;  // a square: the counts tie
     const std::uint32_t* aWords = a.getWords();
     const std::uint32_t* bWords = b.getWords();
     std::uint64_t aClear = 0, bClear = 0;
