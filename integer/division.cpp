@@ -128,7 +128,11 @@ Integer gcd(const Integer& a, const Integer& b) {
     std::uint64_t larger = x.magnitude(), smaller = y.magnitude();
     while (smaller != 0) {
         std::uint64_t remainder = larger;
-        if (remainder >= smaller) smallQuotient(remainder, smaller);
+        if (smaller == 1) {
+            remainder = 0;  // what the division by one would leave, at once
+        } else if (remainder >= smaller) {
+            smallQuotient(remainder, smaller);
+        }
         larger = smaller;
         smaller = remainder;
     }
