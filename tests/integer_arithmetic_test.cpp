@@ -185,12 +185,21 @@ TEST(IntegerDivision, Table) {
 
 TEST(IntegerDivision, GcdTable) {
     const mpz_class rows[][3] = {
-        {12, 18, 6},         {big("-12"), 18, 6},
-        {18, big("-12"), 6}, {0, 7, 7},
-        {0, big("-7"), 7},   {7, 7, 7},
-        {1, power2(77), 1},  {power2(64), power2(32), power2(32)},
-        {big("-12"), 5, 1},  {0, 0, 0},
+        {12, 18, 6},
+        {big("-12"), 18, 6},
+        {18, big("-12"), 6},
+        {0, 7, 7},
+        {0, big("-7"), 7},
+        {7, 7, 7},
+        {1, power2(77), 1},
+        {power2(64), power2(32), power2(32)},
+        {big("-12"), 5, 1},
+        {0, 0, 0},
         {big("-9"), 0, 9},
+        // The larger by sign the smaller by size; long steps first, then register ones.
+        {3, mpz_class(-power2(80)), 1},
+        {mpz_class(-6 * power2(70)), 4 * power2(70) + 4, 4},
+        {mpz_class(power2(96) * 35), mpz_class(power2(96) * 21), mpz_class(power2(96) * 7)},
     };
     for (const auto& row : rows) {
         const Integer result = gcd(fromMpz(row[0]), fromMpz(row[1]));
