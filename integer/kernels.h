@@ -37,6 +37,28 @@ inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Nex
     return flag;
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// Pieces of the four-chunk loops in assembly below: a's four chunks into the registers d0
+// to d3, and back from them, then on to the next four chunks of a and b and round again
+// while steps are left. The step leaves the carry flag alone.
+// clang-format off
+#define VELD_LOAD_A                                                                           \
+        "movq (%[a]), %[d0]\n\t"                                                              \
+        "movq 8(%[a]), %[d1]\n\t"                                                             \
+        "movq 16(%[a]), %[d2]\n\t"                                                            \
+        "movq 24(%[a]), %[d3]\n\t"
+#define VELD_STORE_A_AND_STEP                                                                 \
+        "movq %[d0], (%[a])\n\t"                                                              \
+        "movq %[d1], 8(%[a])\n\t"                                                             \
+        "movq %[d2], 16(%[a])\n\t"                                                            \
+        "movq %[d3], 24(%[a])\n\t"                                                            \
+        "leaq 32(%[a]), %[a]\n\t"                                                             \
+        "leaq 32(%[b]), %[b]\n\t"                                                             \
+        "decl %[steps]\n\t"                                                                   \
+        "jnz 1b\n\t"
+// clang-format on
+#endif
+
 // a[0..8k) += or -= b[0..8k), for the largest k with 8k <= n, on x86-64 (elsewhere k is
 // 0), with the carry or borrow `flag` in and out; returns 8k. Four chunks a step. Only
 // moves, lea and dec run between the additions, and none of them touches the carry flag,
@@ -52,22 +74,12 @@ inline std::uint32_t alignedSteps(Word* a, const Word* b, std::uint32_t n, unsig
 #define VELD_CHAIN_OP(op)                                                                      \
     asm volatile("addb $0xff, %[flag]\n\t"                                                    \
         "1:\n\t"                                                                              \
-        "movq (%[a]), %[d0]\n\t"                                                              \
-        "movq 8(%[a]), %[d1]\n\t"                                                             \
-        "movq 16(%[a]), %[d2]\n\t"                                                            \
-        "movq 24(%[a]), %[d3]\n\t"                                                            \
+        VELD_LOAD_A                                                                           \
         op " (%[b]), %[d0]\n\t"                                                               \
         op " 8(%[b]), %[d1]\n\t"                                                              \
         op " 16(%[b]), %[d2]\n\t"                                                             \
         op " 24(%[b]), %[d3]\n\t"                                                             \
-        "movq %[d0], (%[a])\n\t"                                                              \
-        "movq %[d1], 8(%[a])\n\t"                                                             \
-        "movq %[d2], 16(%[a])\n\t"                                                            \
-        "movq %[d3], 24(%[a])\n\t"                                                            \
-        "leaq 32(%[a]), %[a]\n\t"                                                             \
-        "leaq 32(%[b]), %[b]\n\t"                                                             \
-        "decl %[steps]\n\t"                                                                   \
-        "jnz 1b\n\t"                                                                          \
+        VELD_STORE_A_AND_STEP                                                                 \
         "setc %[flag]"                                                                        \
         : [a] "+r"(a), [b] "+r"(b), [steps] "+r"(steps), [flag] "+q"(flag), [d0] "=&r"(d0),   \
           [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3)                                      \
@@ -199,24 +211,14 @@ void shiftedSteps(Word* a, const Word* b, std::uint32_t steps, std::uint64_t& be
         "shldq %[s], %[c0], %[c1]\n\t"                                                           \
         "shldq %[s], %[below], %[c0]\n\t"                                                        \
         "movq 24(%[b]), %[below]\n\t"                                                            \
-        "movq (%[a]), %[d0]\n\t"                                                                 \
-        "movq 8(%[a]), %[d1]\n\t"                                                                \
-        "movq 16(%[a]), %[d2]\n\t"                                                               \
-        "movq 24(%[a]), %[d3]\n\t"                                                               \
+        VELD_LOAD_A                                                                              \
         "addb $0xff, %[flag]\n\t"                                                                \
         op " %[c0], %[d0]\n\t"                                                                   \
         op " %[c1], %[d1]\n\t"                                                                   \
         op " %[c2], %[d2]\n\t"                                                                   \
         op " %[c3], %[d3]\n\t"                                                                   \
         "setc %[flag]\n\t"                                                                       \
-        "movq %[d0], (%[a])\n\t"                                                                 \
-        "movq %[d1], 8(%[a])\n\t"                                                                \
-        "movq %[d2], 16(%[a])\n\t"                                                               \
-        "movq %[d3], 24(%[a])\n\t"                                                               \
-        "leaq 32(%[a]), %[a]\n\t"                                                                \
-        "leaq 32(%[b]), %[b]\n\t"                                                                \
-        "decl %[steps]\n\t"                                                                      \
-        "jnz 1b"                                                                                 \
+        VELD_STORE_A_AND_STEP                                                                    \
         : [a] "+r"(a), [b] "+r"(b), [steps] "+r"(steps), [below] "+r"(below), [flag] "+q"(flag), \
           [c0] "=&r"(c0), [c1] "=&r"(c1), [c2] "=&r"(c2), [c3] "=&r"(c3), [d0] "=&r"(d0),        \
           [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3)                                         \
@@ -369,5 +371,8 @@ inline int compareShifted(const Word* a, std::uint32_t an, const Word* b, std::u
     }
     return 0;
 }
+
+#undef VELD_LOAD_A
+#undef VELD_STORE_A_AND_STEP
 
 }  // namespace VELD::kernels
