@@ -119,6 +119,21 @@ TEST_F(Terminal, HistoryInAFolderWarnsOnceAndTheAnswersCome) {
                   "Exp: 1 + 2\n(1 + 2) = 3\nExp: 3 * 4\n(3 * 4) = 12\nExp:\n");
 }
 
+// Without a line editor that loads (here a libedit that is no library at all), the
+// terminal is read line by line and the answers still come.
+TEST_F(Terminal, WithoutTheLineEditorTheAnswersCome) {
+    const std::string library = folder + "/libedit.so.2";
+    std::ofstream(library).put('\n');
+    TmuxSession terminal(environment("LD_LIBRARY_PATH=" + folder));
+    terminal.waitFor("Exp:");
+    terminal.type("(2 ^ 10) choose 3");
+    terminal.press("Enter");
+    terminal.waitFor("= 178433024\nExp:");
+    terminal.press("C-d");
+    EXPECT_EQ(terminal.waitFor("[exit 0]"),
+              "Exp: (2 ^ 10) choose 3\n((2 ^ 10) choose 3) = 178433024\nExp:\n[exit 0]\n");
+}
+
 // The note shows behind the echo while a line runs, and leaves no trace: after the
 // answer, and after Ctrl-C, the screen is the plain dialogue. A delay of 1 ms shows it on
 // every line that takes a while.
