@@ -30,7 +30,7 @@ Integer::Integer(const char* text) {
     constexpr std::uint64_t MOST_BEFORE_STEP = (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
     std::uint64_t small = 0;
     for (; isDigit(*text) && small <= MOST_BEFORE_STEP; ++text)
-        small = tenTimes(small) + static_cast<std::uint64_t>(*text - '0');
+        small = tenfold(small) + static_cast<std::uint64_t>(*text - '0');
     Integer value = fromMagnitude(small);
     Integer digit(1);
     for (; isDigit(*text); ++text) {
@@ -68,7 +68,7 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     }
     std::uint64_t previous = 0;
     unsigned char carry = 0;
-    auto tenTimes = [&](std::uint64_t chunk) {
+    auto tenfoldChunk = [&](std::uint64_t chunk) {
         const std::uint64_t eight = (chunk << 3) | (previous >> 61);
         const std::uint64_t two = (chunk << 1) | (previous >> 63);
         previous = chunk;
@@ -80,9 +80,9 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     std::uint32_t i = first;
     if (!inPlace) std::memset(product, 0, std::size_t{i} * sizeof(std::uint32_t));
     for (; i + 1 < count; i += 2)
-        storePair(product + i, tenTimes(loadPair(source + i)));
+        storePair(product + i, tenfoldChunk(loadPair(source + i)));
     // The last word, when the count is odd, and the bits that leave the top.
-    std::uint64_t top = tenTimes(i < count ? source[i] : 0);
+    std::uint64_t top = tenfoldChunk(i < count ? source[i] : 0);
     if (i < count) {
         product[i] = static_cast<std::uint32_t>(top);
         top >>= 32;

@@ -157,9 +157,11 @@ private:
     // bit 0 of word `first` too): they start there.
     void multiplyByTenFrom(std::uint32_t first);
     void divideByTenFrom(std::uint32_t first);
-    // print for magnitudes that fit 64 bits, on registers, and for longer ones.
+    // print for magnitudes that fit 64 bits, on registers, and for longer ones; LongPrint
+    // holds the steps of the second (printing.cpp).
     std::int32_t printSmall(char* buffer, std::uint32_t capacity) const;
     std::int32_t printLong(char* buffer, std::uint32_t capacity) const;
+    struct LongPrint;
     // Restores the normal form after high words may have become zero.
     void normalize();
     // Drops the array, leaving length 0; the sign flag is untouched.

@@ -5,6 +5,11 @@
 // The shifted kernels treat b << shift (shift < 32) as n words plus an outflow: the bits
 // of b that leave word n-1 together with the carry or borrow. They return that outflow,
 // for the caller to settle in the words above with addCarry or subtractBorrow.
+//
+// The kernels whose long loops exist in x86-64 assembly (kernels_x86_64.h) take the path
+// they run as a template argument, which defaults to the path this build uses. The
+// portable path is plain C++ and is what every other processor runs; the tests run both on
+// the same tables.
 #pragma once
 
 #include <array>
@@ -12,17 +17,23 @@
 #include <cstdint>
 #include <utility>
 
+#include "integer/assembly.h"
+#include "integer/tens.h"
 #include "integer/word_pairs.h"
 
 namespace VELD::kernels {
 
 using Word = std::uint32_t;
 
+enum class Path { portable, assembly };
+// The path of this build: assembly where VELD_ASM is set.
+inline constexpr Path NATIVE = VELD_ASM ? Path::assembly : Path::portable;
+
 // a[0..n) op= the chunks that next(i) gives for words i and i+1, where op is
-// addWithCarryAt or subtractWithBorrowAt. Four chunks a step, so that the carry or borrow
-// passes from chunk to chunk without leaving the processor's flag, then the chunks left
-// one at a time. Returns the carry or borrow out, and leaves i at the odd last word, if any.
-// The loop starts at word i with the carry or borrow `flag`.
+// addWithCarryAt or subtractWithBorrowAt, from word i on with the carry or borrow `flag`.
+// Four chunks a step, so that the carry or borrow passes from chunk to chunk without
+// leaving the processor's flag, then the chunks left one at a time. Returns the carry or
+// borrow out, and leaves i at the odd last word, if any.
 template <void (*op)(Word*, std::uint64_t, unsigned char&), typename Next>
 inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Next next,
                                  unsigned char flag = 0) {
@@ -37,72 +48,40 @@ inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Nex
     return flag;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// Pieces of the four-chunk loops in assembly below: a's four chunks into the registers d0
-// to d3, and back from them, then on to the next four chunks of a and b and round again
-// while steps are left. The step leaves the carry flag alone.
-// clang-format off
-#define VELD_LOAD_A                                                                           \
-        "movq (%[a]), %[d0]\n\t"                                                              \
-        "movq 8(%[a]), %[d1]\n\t"                                                             \
-        "movq 16(%[a]), %[d2]\n\t"                                                            \
-        "movq 24(%[a]), %[d3]\n\t"
-#define VELD_STORE_A_AND_STEP                                                                 \
-        "movq %[d0], (%[a])\n\t"                                                              \
-        "movq %[d1], 8(%[a])\n\t"                                                             \
-        "movq %[d2], 16(%[a])\n\t"                                                            \
-        "movq %[d3], 24(%[a])\n\t"                                                            \
-        "leaq 32(%[a]), %[a]\n\t"                                                             \
-        "leaq 32(%[b]), %[b]\n\t"                                                             \
-        "decl %[steps]\n\t"                                                                   \
-        "jnz 1b\n\t"
-// clang-format on
-#endif
-
-// a[0..8k) += or -= b[0..8k), for the largest k with 8k <= n, on x86-64 (elsewhere k is
-// 0), with the carry or borrow `flag` in and out; returns 8k. Four chunks a step. Only
-// moves, lea and dec run between the additions, and none of them touches the carry flag,
-// so it passes from step to step inside the processor: saving and restoring it would put
-// two more instructions on the chain that every chunk waits for.
-template <bool subtract>
-inline std::uint32_t alignedSteps(Word* a, const Word* b, std::uint32_t n, unsigned char& flag) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    std::uint32_t steps = n / 8;
-    if (steps == 0) return 0;
-    std::uint64_t d0, d1, d2, d3;
-    // clang-format off
-#define VELD_CHAIN_OP(op)                                                                      \
-    asm volatile("addb $0xff, %[flag]\n\t"                                                    \
-        "1:\n\t"                                                                              \
-        VELD_LOAD_A                                                                           \
-        op " (%[b]), %[d0]\n\t"                                                               \
-        op " 8(%[b]), %[d1]\n\t"                                                              \
-        op " 16(%[b]), %[d2]\n\t"                                                             \
-        op " 24(%[b]), %[d3]\n\t"                                                             \
-        VELD_STORE_A_AND_STEP                                                                 \
-        "setc %[flag]"                                                                        \
-        : [a] "+r"(a), [b] "+r"(b), [steps] "+r"(steps), [flag] "+q"(flag), [d0] "=&r"(d0),   \
-          [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3)                                      \
-        :                                                                                     \
-        : "cc", "memory")
-    if constexpr (subtract) {
-        VELD_CHAIN_OP("sbbq");
-    } else {
-        VELD_CHAIN_OP("adcq");
+// The long loops of a path, each over a[0..8k) for the largest k with 8k <= n, returning
+// 8k; the kernels below finish the words left in C++. The portable path has none (k is
+// 0): its kernels run their C++ loops over every word. The assembly path's are in
+// kernels_x86_64.h.
+template <Path>
+struct Steps {
+    // a[0..8k) += or -= b[0..8k), with the carry or borrow `flag` in and out.
+    template <bool subtract>
+    static std::uint32_t aligned(Word*, const Word*, std::uint32_t, unsigned char&) {
+        return 0;
     }
-#undef VELD_CHAIN_OP
-    // clang-format on
-    return n / 8 * 8;
-#else
-    (void)a, (void)b, (void)n, (void)flag;
-    return 0;
-#endif
-}
+    // a[0..8k) += or -= the chunks of b[0..8k) << shift, with `below` the chunk below b[0]
+    // (unshifted) and `flag` the carry or borrow, both in and out.
+    template <bool subtract>
+    static std::uint32_t shifted(Word*, const Word*, std::uint32_t, unsigned, std::uint64_t&,
+                                 unsigned char&) {
+        return 0;
+    }
+    // a[0..8k) through four FiveTimes stages, each chunk through all four in turn.
+    static std::uint32_t fiveTimesFour(Word*, std::uint32_t, FiveTimes*) { return 0; }
+};
 
-// a[0..n) += b[0..n); returns the carry out (0 or 1).
-inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
-    unsigned char carry = 0;
-    std::uint32_t i = alignedSteps<false>(a, b, n, carry);
+}  // namespace VELD::kernels
+
+#if VELD_ASM
+#include "integer/kernels_x86_64.h"
+#endif
+
+namespace VELD::kernels {
+
+// a[0..n) += b[0..n); returns the carry out (0 or 1). `carry` is the carry in.
+template <Path path = NATIVE>
+inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n, unsigned char carry = 0) {
+    std::uint32_t i = Steps<path>::template aligned<false>(a, b, n, carry);
     carry = chainChunks<addWithCarryAt>(
         a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, carry);
     if (i == n) return carry;
@@ -111,10 +90,11 @@ inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n) {
     return sum >> 32;
 }
 
-// a[0..n) -= b[0..n); returns the borrow out (0 or 1).
-inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n) {
-    unsigned char borrow = 0;
-    std::uint32_t i = alignedSteps<true>(a, b, n, borrow);
+// a[0..n) -= b[0..n); returns the borrow out (0 or 1). `borrow` is the borrow in.
+template <Path path = NATIVE>
+inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n,
+                                  unsigned char borrow = 0) {
+    std::uint32_t i = Steps<path>::template aligned<true>(a, b, n, borrow);
     borrow = chainChunks<subtractWithBorrowAt>(
         a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, borrow);
     if (i == n) return borrow;
@@ -176,10 +156,12 @@ public:
     }
     std::uint64_t spilled() const { return spillOf(previous, shift); }
 
-    // a[0..8k) += or -= the chunks from word 0 on, for the largest k with 8k <= n, on x86-64
-    // (elsewhere k is 0); `flag` is the carry or borrow in and out. Returns 8k.
-    template <bool subtract>
-    std::uint32_t runSteps(Word* a, std::uint32_t n, unsigned char& flag);
+    // a[0..8k) += or -= the chunks from word 0 on, through the path's long loop (see
+    // Steps); `flag` is the carry or borrow in and out. Returns 8k.
+    template <Path path, bool subtract>
+    std::uint32_t runSteps(Word* a, std::uint32_t n, unsigned char& flag) {
+        return Steps<path>::template shifted<subtract>(a, b, n, shift, previous, flag);
+    }
 
 private:
     const Word* b;
@@ -187,80 +169,12 @@ private:
     std::uint64_t previous = 0;  // the chunk below, unshifted
 };
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// a[0..8·steps) += or -= the chunks of b[0..8·steps) << shift, four chunks a step, with
-// `below` the chunk below b[0] (unshifted) and `flag` the carry or borrow in; both are
-// left as the loop leaves them. The shifts that form the chunks clobber the processor's
-// flag, so all four are formed first, then added to or subtracted from a's four chunks,
-// loaded into registers, in one run with the flag restored before it and saved after it.
-// The shift is part of the instruction: a shift by a register takes more work, and so
-// does adding into memory directly.
-template <bool subtract, unsigned shift>
-void shiftedSteps(Word* a, const Word* b, std::uint32_t steps, std::uint64_t& below,
-                  unsigned char& flag) {
-    std::uint64_t c0, c1, c2, c3, d0, d1, d2, d3;
-    // clang-format off
-#define VELD_CHAIN_OP(op)                                                                        \
-    asm volatile("1:\n\t"                                                                               \
-        "movq (%[b]), %[c0]\n\t"                                                                 \
-        "movq 8(%[b]), %[c1]\n\t"                                                                \
-        "movq 16(%[b]), %[c2]\n\t"                                                               \
-        "movq 24(%[b]), %[c3]\n\t"                                                               \
-        "shldq %[s], %[c2], %[c3]\n\t"                                                           \
-        "shldq %[s], %[c1], %[c2]\n\t"                                                           \
-        "shldq %[s], %[c0], %[c1]\n\t"                                                           \
-        "shldq %[s], %[below], %[c0]\n\t"                                                        \
-        "movq 24(%[b]), %[below]\n\t"                                                            \
-        VELD_LOAD_A                                                                              \
-        "addb $0xff, %[flag]\n\t"                                                                \
-        op " %[c0], %[d0]\n\t"                                                                   \
-        op " %[c1], %[d1]\n\t"                                                                   \
-        op " %[c2], %[d2]\n\t"                                                                   \
-        op " %[c3], %[d3]\n\t"                                                                   \
-        "setc %[flag]\n\t"                                                                       \
-        VELD_STORE_A_AND_STEP                                                                    \
-        : [a] "+r"(a), [b] "+r"(b), [steps] "+r"(steps), [below] "+r"(below), [flag] "+q"(flag), \
-          [c0] "=&r"(c0), [c1] "=&r"(c1), [c2] "=&r"(c2), [c3] "=&r"(c3), [d0] "=&r"(d0),        \
-          [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3)                                         \
-        : [s] "i"(shift)                                                                         \
-        : "cc", "memory")
-    if constexpr (subtract) {
-        VELD_CHAIN_OP("sbbq");
-    } else {
-        VELD_CHAIN_OP("adcq");
-    }
-#undef VELD_CHAIN_OP
-    // clang-format on
-}
-
-template <bool subtract, unsigned... shifts>
-constexpr auto shiftedStepTable(std::integer_sequence<unsigned, shifts...>) {
-    using Steps = void (*)(Word*, const Word*, std::uint32_t, std::uint64_t&, unsigned char&);
-    return std::array<Steps, sizeof...(shifts)>{&shiftedSteps<subtract, shifts>...};
-}
-
-template <bool subtract>
-inline constexpr auto shiftedStepsBy =
-    shiftedStepTable<subtract>(std::make_integer_sequence<unsigned, 32>{});
-#endif
-
-template <bool subtract>
-inline std::uint32_t ShiftedChunks::runSteps(Word* a, std::uint32_t n, unsigned char& flag) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (n < 8) return 0;
-    shiftedStepsBy<subtract>[shift](a, b, n / 8, previous, flag);
-    return n / 8 * 8;
-#else
-    (void)a, (void)n, (void)flag;
-    return 0;
-#endif
-}
-
 // a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
+template <Path path = NATIVE>
 inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
     ShiftedChunks shifted(b, shift);
     unsigned char carry = 0;
-    std::uint32_t i = shifted.runSteps<false>(a, n, carry);
+    std::uint32_t i = shifted.runSteps<path, false>(a, n, carry);
     carry = chainChunks<addWithCarryAt>(
         a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, carry);
     if (i == n) return carry + shifted.spilled();
@@ -268,6 +182,22 @@ inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, uns
     const std::uint64_t sum = std::uint64_t{a[i]} + static_cast<Word>(moved) + carry;
     a[i] = static_cast<Word>(sum);
     return (sum >> 32) + (moved >> 32);
+}
+
+// a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
+template <Path path = NATIVE>
+inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    ShiftedChunks shifted(b, shift);
+    unsigned char borrow = 0;
+    std::uint32_t i = shifted.runSteps<path, true>(a, n, borrow);
+    borrow = chainChunks<subtractWithBorrowAt>(
+        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, borrow);
+    if (i == n) return borrow + shifted.spilled();
+    const std::uint64_t moved = shifted.lastWord(i);
+    const std::uint64_t subtrahend = (moved & 0xFFFFFFFFu) + borrow;
+    const Word word = a[i];
+    a[i] = static_cast<Word>(word - subtrahend);
+    return (moved >> 32) + (word < subtrahend ? 1 : 0);
 }
 
 // a[0..n] = b[0..n) << shift, for 0 < shift < 32: n + 1 words.
@@ -279,6 +209,51 @@ inline void copyShifted(Word* a, const Word* b, std::uint32_t n, unsigned shift)
     const std::uint64_t last = i < n ? shifted.lastWord(i) : shifted.spilled();
     a[i] = static_cast<Word>(last);
     if (i < n) a[i + 1] = static_cast<Word>(last >> 32);
+}
+
+// a[0..n) through `steps` stages of Stage fused into one pass, each chunk going through
+// them in turn, from the low end; returns what leaves word n-1. `lead` may take the first
+// words through the stages first and returns how many it took. The chunk after the last
+// takes what leaves the top: the odd last word with its outflow, or the outflow alone (a
+// stage over a zero chunk gives what was left of the one before).
+template <typename Stage, unsigned steps, typename Lead>
+std::uint64_t throughStages(Word* a, std::uint32_t n, Lead lead) {
+    Stage stage[steps];
+    auto all = [&stage](std::uint64_t x) {
+        for (Stage& step : stage)
+            x = step(x);
+        return x;
+    };
+    std::uint32_t i = lead(a, n, stage);
+    for (; i + 1 < n; i += 2)
+        storePair(a + i, all(loadPair(a + i)));
+    const std::uint64_t top = all(i < n ? a[i] : 0);
+    if (i == n) return top;
+    a[i] = static_cast<Word>(top);
+    return top >> 32;
+}
+
+inline constexpr auto noLead = [](Word*, std::uint32_t, auto*) { return std::uint32_t{0}; };
+
+// a[0..n) *= 5^steps in place, a pass of `steps` stages of times five; returns what
+// leaves word n-1 (below 2^10).
+template <unsigned steps, Path path = NATIVE>
+std::uint64_t timesFive(Word* a, std::uint32_t n) {
+    if constexpr (steps == 4) {
+        return throughStages<FiveTimes, steps>(a, n, Steps<path>::fiveTimesFour);
+    } else {
+        return throughStages<FiveTimes, steps>(a, n, noLead);
+    }
+}
+
+// a[0..n) /= 5^steps in place, for a multiple of it (nothing leaves the top); returns the
+// new count of words, high zeros dropped.
+template <unsigned steps>
+std::uint32_t fifthsOf(Word* a, std::uint32_t n) {
+    throughStages<ExactFifth, steps>(a, n, noLead);
+    while (n > 0 && a[n - 1] == 0)
+        --n;
+    return n;
 }
 
 __extension__ typedef unsigned __int128 Wide;
@@ -300,21 +275,6 @@ inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t h
     const std::uint64_t top = std::uint64_t{a[2]} + high + carry;
     a[2] = static_cast<Word>(top);
     if ((top >> 32) != 0) addCarry(a + 3, n - 3, top >> 32);
-}
-
-// a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
-inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
-    ShiftedChunks shifted(b, shift);
-    unsigned char borrow = 0;
-    std::uint32_t i = shifted.runSteps<true>(a, n, borrow);
-    borrow = chainChunks<subtractWithBorrowAt>(
-        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, borrow);
-    if (i == n) return borrow + shifted.spilled();
-    const std::uint64_t moved = shifted.lastWord(i);
-    const std::uint64_t subtrahend = (moved & 0xFFFFFFFFu) + borrow;
-    const Word word = a[i];
-    a[i] = static_cast<Word>(word - subtrahend);
-    return (moved >> 32) + (word < subtrahend ? 1 : 0);
 }
 
 // How many steps over `count` words make about 2^16 words (within a factor of two): how
@@ -371,8 +331,5 @@ inline int compareShifted(const Word* a, std::uint32_t an, const Word* b, std::u
     }
     return 0;
 }
-
-#undef VELD_LOAD_A
-#undef VELD_STORE_A_AND_STEP
 
 }  // namespace VELD::kernels

@@ -20,118 +20,6 @@ constexpr char OVERFLOW_NOTICE[] = "Printing overflow!";
 
 using kernels::Wide;
 
-// A multiple of five: x + (x << 2), with the two bits that leave the chunk below (the top
-// of `below`, that chunk as it came in) and the carry out of its sum.
-struct FiveTimes {
-    std::uint64_t operator()(std::uint64_t x) {
-        const std::uint64_t four = (x << 2) | (below >> 62);
-        below = x;
-        return addWithCarry(x, four, carry);
-    }
-
-    std::uint64_t below = 0;
-    unsigned char carry = 0;
-};
-
-// a[0..n) through `steps` stages of Stage fused into one pass, each chunk going through
-// them in turn, from the low end; returns what leaves word n-1. `lead` may take the first
-// words through the stages first and returns how many it took. The chunk after the last
-// takes what leaves the top: the odd last word with its outflow, or the outflow alone (a
-// stage over a zero chunk gives what was left of the one before).
-template <typename Stage, unsigned steps, typename Lead>
-std::uint64_t throughStages(std::uint32_t* a, std::uint32_t n, Lead lead) {
-    checkInterrupt();
-    Stage stage[steps];
-    auto all = [&stage](std::uint64_t x) {
-        for (Stage& step : stage)
-            x = step(x);
-        return x;
-    };
-    std::uint32_t i = lead(a, n, stage);
-    for (; i + 1 < n; i += 2)
-        storePair(a + i, all(loadPair(a + i)));
-    const std::uint64_t top = all(i < n ? a[i] : 0);
-    if (i == n) return top;
-    a[i] = static_cast<std::uint32_t>(top);
-    return top >> 32;
-}
-
-constexpr auto noLead = [](std::uint32_t*, std::uint32_t, auto*) { return std::uint32_t{0}; };
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// a[0..8k) through four stages of FiveTimes, for the largest k with 8k <= n; returns 8k.
-// Four chunks a step go through each stage together, so that a stage's carry stays in the
-// processor's flag across them; each stage's chunk below and carry wait in `stage` while
-// the others run. The shift of each stage is formed before its additions, as it clobbers
-// the flag.
-std::uint32_t fourFifthSteps(std::uint32_t* a, std::uint32_t n, FiveTimes* stage) {
-    static_assert(sizeof(FiveTimes) == 16 && offsetof(FiveTimes, carry) == 8);
-    std::uint32_t steps = n / 8;
-    if (steps == 0) return 0;
-    std::uint64_t x0, x1, x2, x3, t0, t1, t2, t3, below;
-    unsigned char carry;
-    // clang-format off
-#define VELD_FIVE_STAGE(k)                                                                     \
-        "movq " #k "*16(%[stage]), %[below]\n\t"                                              \
-        "movq %[x0], %[t0]\n\t"                                                                \
-        "movq %[x1], %[t1]\n\t"                                                                \
-        "movq %[x2], %[t2]\n\t"                                                                \
-        "movq %[x3], %[t3]\n\t"                                                                \
-        "shldq $2, %[x2], %[t3]\n\t"                                                           \
-        "shldq $2, %[x1], %[t2]\n\t"                                                           \
-        "shldq $2, %[x0], %[t1]\n\t"                                                           \
-        "shldq $2, %[below], %[t0]\n\t"                                                        \
-        "movq %[x3], " #k "*16(%[stage])\n\t"                                                 \
-        "movb " #k "*16+8(%[stage]), %[carry]\n\t"                                            \
-        "addb $0xff, %[carry]\n\t"                                                             \
-        "adcq %[t0], %[x0]\n\t"                                                                \
-        "adcq %[t1], %[x1]\n\t"                                                                \
-        "adcq %[t2], %[x2]\n\t"                                                                \
-        "adcq %[t3], %[x3]\n\t"                                                                \
-        "setc " #k "*16+8(%[stage])\n\t"
-    asm volatile("1:\n\t"
-        "movq (%[a]), %[x0]\n\t"
-        "movq 8(%[a]), %[x1]\n\t"
-        "movq 16(%[a]), %[x2]\n\t"
-        "movq 24(%[a]), %[x3]\n\t"
-        VELD_FIVE_STAGE(0) VELD_FIVE_STAGE(1) VELD_FIVE_STAGE(2) VELD_FIVE_STAGE(3)
-        "movq %[x0], (%[a])\n\t"
-        "movq %[x1], 8(%[a])\n\t"
-        "movq %[x2], 16(%[a])\n\t"
-        "movq %[x3], 24(%[a])\n\t"
-        "leaq 32(%[a]), %[a]\n\t"
-        "decl %[steps]\n\t"
-        "jnz 1b"
-        : [a] "+r"(a), [steps] "+r"(steps), [x0] "=&r"(x0), [x1] "=&r"(x1), [x2] "=&r"(x2),
-          [x3] "=&r"(x3), [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3),
-          [below] "=&r"(below), [carry] "=&q"(carry)
-        : [stage] "r"(stage)
-        : "cc", "memory");
-#undef VELD_FIVE_STAGE
-    // clang-format on
-    return n / 8 * 8;
-}
-#endif
-
-// a[0..n) *= 5^steps in place; returns what leaves word n-1 (below 2^10).
-template <unsigned steps>
-std::uint64_t timesFive(std::uint32_t* a, std::uint32_t n) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if constexpr (steps == 4) return throughStages<FiveTimes, steps>(a, n, fourFifthSteps);
-#endif
-    return throughStages<FiveTimes, steps>(a, n, noLead);
-}
-
-// a[0..n) /= 5^steps in place, for a multiple of it (nothing leaves the top); returns the
-// new count of words.
-template <unsigned steps>
-std::uint32_t fifthsOf(std::uint32_t* a, std::uint32_t n) {
-    throughStages<ExactFifth, steps>(a, n, noLead);
-    while (n > 0 && a[n - 1] == 0)
-        --n;
-    return n;
-}
-
 // Digits settled together: 10^16 < 2^54, so that a block's number, times a 64-bit window
 // of the power, stays within a pair of registers.
 constexpr unsigned BLOCK = 16;
@@ -143,8 +31,8 @@ constexpr std::uint64_t keptWords(std::uint64_t count) {
     return (count + STEP_WORDS - 1) / STEP_WORDS * STEP_WORDS;
 }
 
-// Words of stored powers of ten that print may hold at once. Beyond this the powers are
-// stepped down from the highest instead, by exact division.
+// Words of stored powers of ten that print may hold at once. Beyond this only the highest
+// power is kept, and it is stepped down from block to block by exact division.
 constexpr std::uint64_t STORE_LIMIT = std::uint64_t{1} << 21;
 
 // 10^k for k below BLOCK.
@@ -168,7 +56,7 @@ Wide opaque(Wide v) {
 }
 
 // 10v = 8v + 2v on a pair of registers; v below 2^124.
-Wide tenTimes(Wide v) {
+Wide tenfoldWide(Wide v) {
     return opaque(v << 3) + (v << 1);
 }
 
@@ -203,7 +91,7 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
     Wide powers[BLOCK];
     powers[0] = pw;
     for (unsigned k = 1; k < n; ++k)
-        powers[k] = tenTimes(powers[k - 1]);
+        powers[k] = tenfoldWide(powers[k - 1]);
     std::uint64_t value = 0;
     bool valid = true;
     for (unsigned k = n; k-- > 0;) {
@@ -223,9 +111,9 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
         rw -= ifBit(3, p8) + ifBit(2, p4) + ifBit(1, p2) + ifBit(0, p1);
         valid = valid && digit <= 9;
         *out++ = static_cast<char>('0' + digit);
-        value = tenTimes(value) + digit;
+        value = tenfold(value) + digit;
     }
-    if (!valid) return {TEN_POWERS[n - 1] * 10 - 1, false};
+    if (!valid) return {tenfold(TEN_POWERS[n - 1]) - 1, false};
     return {value, exact || rw >= value};
 }
 
@@ -299,14 +187,15 @@ std::int32_t overflowNotice(char* buffer, std::uint32_t capacity, std::uint64_t 
 
 }  // namespace
 
-// The text is an optional '-' and the digits of the magnitude. When it and its NUL do not
-// fit, the buffer gets "Printing overflow!" cut to the capacity (nothing at all for zero)
-// and the result is the number of bytes more that were needed.
+// The text is an optional '-' and the digits of the magnitude r. When it and its NUL do
+// not fit, the buffer gets "Printing overflow!" cut to the capacity (nothing at all for
+// zero) and the result is the number of bytes more that were needed.
 //
-// The number of digits d is found by building 10^d up from 1 until it exceeds the
-// magnitude r. Then each digit, from the first, is what subtractions of the power of ten
-// P take from r: of 8P, 4P, 2P and P in turn, each made when it fits, since r < 10P. Then
-// P steps down by ten.
+// The digits are those of the schoolbook method: build the power of ten P = 10^d up from 1
+// until it exceeds r, which counts the d digits; then, from P = 10^(d-1) down to 1, each
+// digit is what subtractions of 8P, 4P, 2P and P (each made when it fits, as r < 10P) take
+// from r, and P steps down by ten. A magnitude of 64 bits does exactly that on registers.
+// A longer one settles sixteen digits at a time (printLong): the result is the same text.
 std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
     if (isZero()) {
         if (capacity < 2) return static_cast<std::int32_t>(2 - capacity);
@@ -329,7 +218,7 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
             beyond = true;
             break;
         }
-        power = tenTimes(power);
+        power = tenfold(power);
     }
     if (!beyond) power = ExactFifth()(power >> 1);
 
@@ -341,51 +230,74 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
     return 0;
 }
 
-// The power of ten P = 10^e is held as its odd part 5^e and the bit offset e: stepping up
-// multiplies the odd part by five and adds one to the offset, and P is compared with the
-// remainder and subtracted from it at that offset. So the steps work on 70% of the words,
-// and P's zero bits are never touched.
+// One print of a magnitude longer than 64 bits, in three steps: the ladder of powers of ten
+// up to r (climb), the blocks of sixteen digits from the highest down (nextPower and
+// settleBlock), and the last block on registers.
 //
-// On the way up, every BLOCK-th power is kept. The digits are then settled a block at a
-// time, from the highest: the block's digits are found from the top words of the remainder
-// and of the block's lowest power P, and one pass subtracts their number times P. The powers
-// in between are never needed in full. When keeping every block's power would take more
-// than STORE_LIMIT words, only the highest is kept, and it is stepped down from block to
-// block by exact division by 5^BLOCK.
-std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
-    // r, with zero words above it for the kept powers' zero words to be subtracted from.
-    const std::uint64_t room = std::uint64_t{length} + STEP_WORDS;
+// A power of ten P = 10^e is held as its odd part 5^e and the bit offset e: a step up by
+// ten multiplies the odd part by five and adds one to the offset, and P is compared with
+// the remainder and subtracted from it at that offset, so P's e zero bits are never
+// touched and the steps work on 70% of the words.
+//
+// Why a block gives the schoolbook digits: with P = 10^e the block's lowest power, the
+// schoolbook method's digits for the powers 10^(e+n-1) down to P are the n digits of
+// floor(r / P) (r < 10^n P), and after them its remainder is r - floor(r / P) P. A block
+// finds q = floor(r / P) and subtracts q P once: the same digits and the same remainder.
+struct Integer::LongPrint {
+    LongPrint(const Integer& value, std::uint32_t capacity);
+
+    // Builds 5^e up from e = 0 while 10^e <= r, keeping every BLOCK-th power in the store
+    // (every one, or when that would take more than STORE_LIMIT words, none: the highest is
+    // then stepped down from 5^d); returns d, the number of digits.
+    std::uint64_t climb();
+    // Makes `power` the odd part of 10^(BLOCK block), the next block's power, for the
+    // blocks from the top one down.
+    void nextPower(std::uint64_t block, std::uint64_t digits);
+    // Writes the n digits of q = floor(r / P), P = 10^e the current power, and takes q P
+    // from r.
+    void settleBlock(char* out, unsigned n, std::uint64_t e);
+    // r -= times P, for times P <= r: P shifted by each set bit of times, subtracted.
+    void subtractTimes(std::uint64_t times, std::uint64_t e);
+
+    // r, with STEP_WORDS zero words above it for the kept powers' zero words to be
+    // subtracted from.
     Integer remainder;
-    remainder.createSpace(room);
-    std::memcpy(remainder.words, words, std::size_t{length} * sizeof(std::uint32_t));
-    std::memset(remainder.words + length, 0, STEP_WORDS * sizeof(std::uint32_t));
-    remainder.length = length;
-    const std::uint64_t remainderBits = kernels::bitLength(remainder.words, remainder.length);
-    // 5^d <= 10^(d-1) * 10 <= 10 r < 16 r: the odd part never needs more than a word more
-    // than r.
+    std::uint64_t room;
+    std::uint64_t remainderBits;
+    std::uint32_t capacity;
+    // The odd part of the power being built: count words in use of keptWords(length + 1),
+    // the rest zero. 5^d <= 10^(d-1) * 10 <= 10 r < 16 r needs a word more than r at most.
     Integer odd;
-    odd.createSpace(std::uint64_t{length} + 1);
-    std::uint32_t* const five = odd.words;
-    std::uint32_t count = 1;  // words of the odd part in use
-    five[0] = 1;
-    std::uint64_t exponent = 0;
-
-    // The kept powers' odd parts, one after another, each followed by its count of words.
-    const std::uint64_t storeNeeded = storeSize(remainderBits, capacity);
-    const bool keepAll = storeNeeded != 0;
+    std::uint32_t count = 1;
+    // The kept powers' odd parts, one after another, each padded to keptWords and followed
+    // by its count of words.
+    bool keepAll;
     Integer store;
-    store.createSpace(keepAll ? storeNeeded : keptWords(std::uint64_t{length} + 1) + 1);
     std::uint64_t stored = 0;  // words of the store in use
-    auto keep = [&]() {
-        if (!keepAll) stored = 0;
-        const std::uint64_t kept = keptWords(count);
-        std::memcpy(store.words + stored, five, std::size_t{count} * sizeof(std::uint32_t));
-        std::memset(store.words + stored + count, 0, (kept - count) * sizeof(std::uint32_t));
-        stored += kept;
-        store.words[stored++] = count;
-    };
+    // The current block's power: its odd part and count of words.
+    std::uint32_t* power = nullptr;
+    std::uint32_t powerCount = 0;
+};
 
-    // Up by ten while P <= r.
+Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
+    : room(std::uint64_t{value.length} + STEP_WORDS), capacity(capacity) {
+    remainder.createSpace(room);
+    std::memcpy(remainder.words, value.words, std::size_t{value.length} * sizeof(std::uint32_t));
+    std::memset(remainder.words + value.length, 0, STEP_WORDS * sizeof(std::uint32_t));
+    remainder.length = value.length;
+    remainderBits = kernels::bitLength(remainder.words, remainder.length);
+    const std::uint64_t oddWords = keptWords(std::uint64_t{value.length} + 1);
+    odd.createSpace(oddWords);
+    std::memset(odd.words, 0, oddWords * sizeof(std::uint32_t));
+    odd.words[0] = 1;
+    const std::uint64_t storeNeeded = storeSize(remainderBits, capacity);
+    keepAll = storeNeeded != 0;
+    if (keepAll) store.createSpace(storeNeeded);
+}
+
+std::uint64_t Integer::LongPrint::climb() {
+    std::uint32_t* const five = odd.words;
+    std::uint64_t exponent = 0;
     for (;;) {
         // 10^k P < 2^(bits of P + 4k - 1): while that is at most r's top power of two, k
         // steps are taken in one pass. Four steps at a time never pass a multiple of BLOCK.
@@ -393,91 +305,120 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
         const unsigned steps = bits + 16 <= remainderBits ? 4 : bits + 8 <= remainderBits ? 2 : 1;
         if (steps == 1 &&
             kernels::compareShifted(remainder.words, remainder.length, five, count, exponent) < 0)
-            break;
-        if (exponent % BLOCK == 0 && exponent < capacity) keep();
-        const std::uint64_t out = steps == 4   ? timesFive<4>(five, count)
-                                  : steps == 2 ? timesFive<2>(five, count)
-                                               : timesFive<1>(five, count);
+            return exponent;
+        if (keepAll && exponent % BLOCK == 0 && exponent < capacity) {
+            const std::uint64_t kept = keptWords(count);
+            std::memcpy(store.words + stored, five, std::size_t{count} * sizeof(std::uint32_t));
+            std::memset(store.words + stored + count, 0, (kept - count) * sizeof(std::uint32_t));
+            stored += kept;
+            store.words[stored++] = count;
+        }
+        checkInterrupt();
+        const std::uint64_t out = steps == 4   ? kernels::timesFive<4>(five, count)
+                                  : steps == 2 ? kernels::timesFive<2>(five, count)
+                                               : kernels::timesFive<1>(five, count);
         if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
         exponent += steps;
     }
-    const std::uint64_t digits = exponent;
+}
+
+// The store's powers are taken from its end. Without a store, the power is the odd part
+// the climb ended with, 5^d, divided by five down to the top block's 5^(BLOCK block), and
+// then by 5^BLOCK from block to block; the quotients are exact, and their zero high words
+// leave the padding zero.
+void Integer::LongPrint::nextPower(std::uint64_t block, std::uint64_t digits) {
+    if (keepAll) {
+        powerCount = store.words[stored - 1];
+        stored -= keptWords(powerCount) + 1;
+        power = store.words + stored;
+        return;
+    }
+    const bool top = power == nullptr;
+    if (top) {
+        power = odd.words;
+        powerCount = count;
+    }
+    std::uint64_t steps = top ? digits - BLOCK * block : BLOCK;
+    for (; steps >= 4; steps -= 4) {
+        checkInterrupt();
+        powerCount = kernels::fifthsOf<4>(power, powerCount);
+    }
+    for (; steps > 0; --steps)
+        powerCount = kernels::fifthsOf<1>(power, powerCount);
+}
+
+// A short P's product is summed on registers first and subtracted once.
+void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
+    checkInterrupt();
+    if (powerCount <= SHORT_POWER) {
+        std::uint32_t product[SHORT_POWER + 2];
+        const std::uint32_t productCount = shortProduct(product, power, powerCount, times);
+        if (productCount != 0) remainder.subtractShifted(product, productCount, e);
+        return;
+    }
+    const auto kept = static_cast<std::uint32_t>(keptWords(powerCount));
+    for (std::uint64_t bits = times; bits != 0; bits &= bits - 1) {
+        const std::uint64_t at = e + std::countr_zero(bits);
+        const auto offset = static_cast<std::uint32_t>(at / 32);
+        std::uint32_t* const from = remainder.words + offset;
+        const std::uint64_t owed = kernels::subtractShiftedFrom(from, power, kept, at % 32);
+        kernels::subtractBorrow(from + kept, room - offset - kept, owed);
+    }
+    remainder.normalize();
+}
+
+// q is found from the top 64 bits of P (or all of them) and r's 128 bits from the same bit
+// offset (blockFromWindows). Where those windows leave it open, q is the window number w
+// or w - 1: w - 1 times P is subtracted, then P once more if it still fits, and the digits
+// written from the windows are replaced by those of the q settled.
+void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
+    const std::uint64_t powerBits = kernels::bitLength(power, powerCount) + e;
+    const std::uint64_t offset = powerBits > 64 ? powerBits - 64 : 0;
+    const std::uint64_t pw = offset >= e ? bitsAt(power, powerCount, offset - e)
+                                         : bitsAt(power, powerCount, 0) << (e - offset);
+    const Wide rw = bitsAt(remainder.words, remainder.length, offset) |
+                    static_cast<Wide>(bitsAt(remainder.words, remainder.length, offset + 64)) << 64;
+    const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
+    if (found.certain) {
+        subtractTimes(found.value, e);
+        return;
+    }
+    std::uint64_t value = found.value;  // at least 1 here
+    subtractTimes(value - 1, e);
+    if (kernels::compareShifted(remainder.words, remainder.length, power, powerCount, e) >= 0) {
+        remainder.subtractShifted(power, powerCount, e);
+    } else {
+        --value;
+    }
+    writeDigits(out, value, TEN_POWERS[n - 1]);
+}
+
+std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
+    LongPrint print(*this, capacity);
+    const std::uint64_t digits = print.climb();
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
 
-    // The store's last power is the top block's: the highest 10^(BLOCK k) <= r.
+    // The top block holds 1 to BLOCK digits, every other block BLOCK.
     const std::uint64_t topBlock = (digits - 1) / BLOCK;
-    std::uint32_t* power = nullptr;
-    std::uint32_t powerCount = 0;
     for (std::uint64_t block = topBlock; block > 0; --block) {
-        if (keepAll || block == topBlock) {
-            powerCount = store.words[stored - 1];
-            stored -= keptWords(powerCount) + 1;
-            power = store.words + stored;
-        } else {
-            for (unsigned step = 0; step < BLOCK; step += 4)
-                powerCount = fifthsOf<4>(power, powerCount);
-        }
         const std::uint64_t e = BLOCK * block;
         const auto n = static_cast<unsigned>(block == topBlock ? digits - e : BLOCK);
-        if (remainder.isZero()) {  // every digit left is 0
+        if (print.remainder.isZero()) {  // every digit left is 0
             std::memset(out, '0', n + e);
             out += n + e;
             *out = '\0';
             return 0;
         }
-        // P's top 64 bits, or all of them, and r's 128 bits from the same offset.
-        const std::uint64_t powerBits = kernels::bitLength(power, powerCount) + e;
-        const std::uint64_t offset = powerBits > 64 ? powerBits - 64 : 0;
-        const std::uint64_t pw = offset >= e ? bitsAt(power, powerCount, offset - e)
-                                             : bitsAt(power, powerCount, 0) << (e - offset);
-        const Wide rw = bitsAt(remainder.words, remainder.length, offset) |
-                        static_cast<Wide>(bitsAt(remainder.words, remainder.length, offset + 64))
-                            << 64;
-        // r -= times * P, for times * P <= r: P shifted by each set bit of times, subtracted.
-        // A short P's product is summed on registers first and subtracted once.
-        auto subtractTimes = [&](std::uint64_t times) {
-            checkInterrupt();
-            if (powerCount <= SHORT_POWER) {
-                std::uint32_t product[SHORT_POWER + 2];
-                const std::uint32_t productCount = shortProduct(product, power, powerCount, times);
-                if (productCount != 0) remainder.subtractShifted(product, productCount, e);
-                return;
-            }
-            const auto kept = static_cast<std::uint32_t>(keptWords(powerCount));
-            for (std::uint64_t bits = times; bits != 0; bits &= bits - 1) {
-                const std::uint64_t at = e + std::countr_zero(bits);
-                const auto offset = static_cast<std::uint32_t>(at / 32);
-                std::uint32_t* const from = remainder.words + offset;
-                const std::uint64_t owed = kernels::subtractShiftedFrom(from, power, kept, at % 32);
-                kernels::subtractBorrow(from + kept, room - offset - kept, owed);
-            }
-            remainder.normalize();
-        };
-        const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
-        std::uint64_t value = found.value;
-        if (found.certain) {
-            subtractTimes(value);
-        } else {
-            // r / P is value or value - 1 (value is at least 1 here): take value - 1 times P,
-            // then P once more if it fits. The digits written from the windows are replaced by
-            // those of the number settled.
-            subtractTimes(value - 1);
-            if (kernels::compareShifted(remainder.words, remainder.length, power, powerCount, e) >=
-                0) {
-                remainder.subtractShifted(power, powerCount, e);
-            } else {
-                --value;
-            }
-            writeDigits(out, value, TEN_POWERS[n - 1]);
-        }
+        print.nextPower(block, digits);
+        print.settleBlock(out, n, e);
         out += n;
     }
     // The last block, below 10^BLOCK < 2^64, on registers.
     const auto n = static_cast<unsigned>(topBlock == 0 ? digits : BLOCK);
-    *writeDigits(out, remainder.magnitude(), TEN_POWERS[n - 1]) = '\0';
+    *writeDigits(out, print.remainder.magnitude(), TEN_POWERS[n - 1]) = '\0';
     return 0;
 }
 

@@ -1,5 +1,6 @@
-// The steps by ten on 64-bit chunks, shared by reading and printing: 10v = 8v + 2v, and
-// its exact inverse, division by five after a shift by one.
+// The steps by ten and five on 64-bit chunks, shared by reading and printing: 10v = 8v + 2v
+// and 5v = 4v + v, and the exact inverse of the second, division by five (after a shift by
+// one, division by ten).
 #pragma once
 
 #include <cstdint>
@@ -18,10 +19,25 @@ inline std::uint64_t plusShifted(std::uint64_t v, int shift) {
     return shift >= 0 ? v + moved : v - moved;
 }
 
-// 10v = 8v + 2v.
-inline std::uint64_t tenTimes(std::uint64_t v) {
+// 10v = 8v + 2v, on one register: a value below 2^60 times ten.
+inline std::uint64_t tenfold(std::uint64_t v) {
     return plusShifted(v << 1, 2);
 }
+
+// A multiple of five a chunk at a time, from the low end: x + (x << 2), with the two bits
+// that leave the chunk below (the top of `below`, that chunk as it came in) and the carry
+// out of its sum. The layout is fixed: the assembly's four-stage loop keeps each stage's
+// `below` at offset 0 and its carry in the byte at offset 8.
+struct FiveTimes {
+    std::uint64_t operator()(std::uint64_t x) {
+        const std::uint64_t four = (x << 2) | (below >> 62);
+        below = x;
+        return addWithCarry(x, four, carry);
+    }
+
+    std::uint64_t below = 0;
+    unsigned char carry = 0;
+};
 
 // Exact division by five, 64 bits a step from the low end: y is the chunk of the quotient
 // with 4y + y = the dividend's chunk, less what 4y and the sum carried out of the chunk

@@ -6,7 +6,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#if defined(__x86_64__)
+
+#include "integer/assembly.h"
+#if VELD_ASM
 #include <immintrin.h>
 #endif
 
@@ -34,7 +36,7 @@ inline void storePair(std::uint32_t* pair, std::uint64_t chunk) {
 // x + y + carry, for a carry of 0 or 1; the carry out of the chunk replaces carry. On
 // x86-64 this is the processor's add-with-carry, which chains through a loop.
 inline std::uint64_t addWithCarry(std::uint64_t x, std::uint64_t y, unsigned char& carry) {
-#if defined(__x86_64__)
+#if VELD_ASM
     unsigned long long sum;
     carry = _addcarry_u64(carry, x, y, &sum);
     return sum;
@@ -48,7 +50,7 @@ inline std::uint64_t addWithCarry(std::uint64_t x, std::uint64_t y, unsigned cha
 
 // x - y - borrow, for a borrow of 0 or 1; the borrow out of the chunk replaces borrow.
 inline std::uint64_t subtractWithBorrow(std::uint64_t x, std::uint64_t y, unsigned char& borrow) {
-#if defined(__x86_64__)
+#if VELD_ASM
     unsigned long long difference;
     borrow = _subborrow_u64(borrow, x, y, &difference);
     return difference;
@@ -67,7 +69,7 @@ inline std::uint64_t subtractWithBorrow(std::uint64_t x, std::uint64_t y, unsign
 // without type-based alias analysis, so that a chunk written so and the 32-bit words it
 // covers may be mixed.
 inline void addWithCarryAt(std::uint32_t* pair, std::uint64_t y, unsigned char& carry) {
-#if defined(__x86_64__)
+#if VELD_ASM
     carry = _addcarry_u64(carry, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
 #else
     storePair(pair, addWithCarry(loadPair(pair), y, carry));
@@ -75,7 +77,7 @@ inline void addWithCarryAt(std::uint32_t* pair, std::uint64_t y, unsigned char& 
 }
 
 inline void subtractWithBorrowAt(std::uint32_t* pair, std::uint64_t y, unsigned char& borrow) {
-#if defined(__x86_64__)
+#if VELD_ASM
     borrow = _subborrow_u64(borrow, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
 #else
     storePair(pair, subtractWithBorrow(loadPair(pair), y, borrow));

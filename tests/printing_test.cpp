@@ -79,14 +79,24 @@ TEST(Printing, RunsOfZerosAndNines) {
     }
 }
 
-// A value too long for the powers of every block to be kept at once: the highest is kept
-// and stepped down from block to block.
-TEST(Printing, ValueTooLongToKeepEveryPower) {
+// Values too long for the powers of every block to be kept at once: the highest power is
+// stepped down from 5^d to the top block's, by 1 to 16 steps as d goes through every
+// residue of 16, then from block to block.
+TEST(Printing, ValuesTooLongToKeepEveryPower) {
     gmp_randclass random(gmp_randinit_default);
     random.seed(11);
     const mpz_class top = tenTo(36000);
     expectPrintsAsGmp(top - 1, "all nines");
     expectPrintsAsGmp(top / 10 + random.get_z_range(top - top / 10), "random");
+    for (unsigned digits = 30001; digits <= 30016; ++digits) {
+        const mpz_class lowest = tenTo(digits - 1);
+        const mpz_class value = lowest + random.get_z_range(9 * lowest);
+        const std::string expected = value.get_str();
+        std::vector<char> buffer(expected.size() + 1);
+        ASSERT_EQ(fromMpz(value).print(buffer.data(), static_cast<std::uint32_t>(buffer.size())),
+                  0);
+        ASSERT_EQ(std::string(buffer.data()), expected) << digits;
+    }
 }
 
 // Counting digits and printing into a capacity too small: the count is still exact.
