@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "integer/kernels.h"
+
 namespace VELD {
 
 namespace {
@@ -18,6 +20,12 @@ bool smallMagnitude(const Integer& x, std::uint64_t& value) {
     return true;
 }
 
+// True when x * y > MOST_BITS - 1, for x below 2^38: the product is formed exactly by
+// shift-and-add on a pair of registers (below 2^102), as every product here is.
+bool beyondMostBits(std::uint64_t x, std::uint64_t y) {
+    return kernels::timesSetBits(y, x) > MOST_BITS - 1;
+}
+
 }  // namespace
 
 // |base| >= 2 raised to e > 0 has at least highestBit(base) * e + 1 bits.
@@ -25,7 +33,7 @@ void refuseImpossiblePower(const Integer& base, const Integer& exponent) {
     if (base.highestBit() == 0 || exponent.isNegative() || exponent.isZero()) return;
     const auto perFactor = static_cast<std::uint64_t>(base.highestBit());
     std::uint64_t e = 0;
-    if (!smallMagnitude(exponent, e) || perFactor > (MOST_BITS - 1) / e) {
+    if (!smallMagnitude(exponent, e) || beyondMostBits(perFactor, e)) {
         throw Exception(NOT_ENOUGH_MEMORY);
     }
 }
@@ -37,7 +45,7 @@ void refuseImpossibleFactorial(const Integer& n) {
     if (bits <= 3) return;
     const auto perFactor = static_cast<std::uint64_t>(bits - 3);
     std::uint64_t value = 0;
-    if (!smallMagnitude(n, value) || value > (MOST_BITS - 1) / perFactor) {
+    if (!smallMagnitude(n, value) || beyondMostBits(perFactor, value)) {
         throw Exception(NOT_ENOUGH_MEMORY);
     }
 }
