@@ -6,6 +6,8 @@ FUZZ_DIR     ?= build-fuzz
 VALGRIND_DIR ?= build-valgrind
 COMPARE_DIR  ?= build-compare
 PACKAGE_DIR  ?= build-package
+PORTABLE_DIR ?= build-portable
+ARM64_DIR    ?= build-arm64
 VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q
 FUZZ_SECONDS ?= 60
 PREFIX       ?= /usr/local
@@ -15,8 +17,8 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 # Installs the packages a target needs when the machine lacks them; silent otherwise.
 DEPS         ?= tools/install-deps
 
-.PHONY: all build calculator test sanitize bench compare fuzz valgrind soak run install package \
-        package-check clean
+.PHONY: all build calculator test portable arm64 sanitize bench compare fuzz valgrind soak run \
+        install install-check package package-check clean
 
 all: build
 
@@ -25,14 +27,29 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The calculator alone: needs no test libraries.
+# The calculator and its manual page alone: needs no test libraries.
 calculator:
 	@$(DEPS) calculator
 	@cmake --log-level=WARNING -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=OFF >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target exactcalc >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target exactcalc documentation >/dev/null
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Every test with the assembly off: the portable C++ path that other processors run.
+portable:
+	@$(DEPS) test
+	cmake -S . -B $(PORTABLE_DIR) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_ASM=OFF
+	cmake --build $(PORTABLE_DIR) -j $(JOBS)
+	ctest --test-dir $(PORTABLE_DIR) --output-on-failure -j $(JOBS)
+
+# Every test cross-built for arm64 and run under qemu-user.
+arm64:
+	@$(DEPS) arm64
+	cmake -S . -B $(ARM64_DIR) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake
+	cmake --build $(ARM64_DIR) -j $(JOBS)
+	ctest --test-dir $(ARM64_DIR) --output-on-failure -j $(JOBS)
 
 sanitize:
 	@$(DEPS) test
@@ -81,6 +98,11 @@ run: calculator
 install: calculator
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
 
+# A staged `make install` from a clean clone of this repository's committed state.
+install-check:
+	@$(DEPS) calculator
+	tests/install_check.sh
+
 # A Release .deb in $(PACKAGE_DIR); install it with `sudo apt install ./<file>.deb`.
 package:
 	@$(DEPS) package
@@ -94,4 +116,4 @@ package-check: package
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR) $(COMPARE_DIR) \
-	  $(PACKAGE_DIR)
+	  $(PACKAGE_DIR) $(PORTABLE_DIR) $(ARM64_DIR)

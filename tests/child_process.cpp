@@ -22,11 +22,20 @@ void closeIfOpen(int& fd) {
 
 }  // namespace
 
+const char* launcher() {
+    if (const char* chosen = std::getenv("EXACTCALC_LAUNCHER")) return chosen;
+#ifdef EXACTCALC_EMULATOR
+    return EXACTCALC_EMULATOR;
+#else
+    return nullptr;
+#endif
+}
+
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
                            std::uint64_t addressSpaceLimit) {
     std::vector<std::string> command;
-    if (const char* launcher = std::getenv("EXACTCALC_LAUNCHER")) {
-        std::istringstream words(launcher);
+    if (const char* front = launcher()) {
+        std::istringstream words(front);
         for (std::string word; words >> word;)
             command.push_back(word);
     }

@@ -9,6 +9,10 @@
 
 namespace VELD::testing {
 
+// The command put in front of the calculator: EXACTCALC_LAUNCHER when it is set (such as
+// valgrind), else the emulator of a cross build (such as qemu-aarch64); null for none.
+const char* launcher();
+
 class ChildProcess {
 public:
     // A non-zero addressSpaceLimit (bytes) is set as the child's RLIMIT_AS.

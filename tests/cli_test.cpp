@@ -82,8 +82,8 @@ std::string shell(const std::string& command) {
 // Answers that cannot be written, or input that cannot be read, end the program with
 // status 1 and one line on standard error, which is all the shell sees here.
 TEST(Executable, FailedStreamsAreReportedWithStatusOne) {
-    const char* launcher = std::getenv("EXACTCALC_LAUNCHER");
-    const std::string program = std::string(launcher ? launcher : "") + " " + EXACTCALC_PATH;
+    const char* front = testing::launcher();
+    const std::string program = std::string(front ? front : "") + " " + EXACTCALC_PATH;
     const struct {
         std::string redirections;
         const char* expected;
@@ -129,7 +129,7 @@ TEST(Executable, Arguments) {
 // How long the calculator may take to answer after a signal: a second, more under a
 // launcher such as valgrind.
 std::chrono::milliseconds signalLatency() {
-    return std::getenv("EXACTCALC_LAUNCHER") ? 60s : 1s;
+    return testing::launcher() ? 60s : 1s;
 }
 
 TEST(Executable, InterruptAbandonsOnlyTheLongComputation) {
@@ -155,7 +155,7 @@ TEST(Executable, SurvivesAnAddressSpaceLimit) {
 #ifdef EXACTCALC_SANITIZED
     GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
 #endif
-    if (std::getenv("EXACTCALC_LAUNCHER") != nullptr) GTEST_SKIP() << "not under a launcher";
+    if (testing::launcher() != nullptr) GTEST_SKIP() << "not under a launcher";
     ChildProcess calculator({}, std::uint64_t{1} << 30);
     calculator.write("2 ^ 4294967296\n1 + 2\n");
     calculator.closeInput();
@@ -238,7 +238,7 @@ TEST(Executable, InterruptDuringAScriptKeepsEveryAnswer) {
 // When the output can take no more (here a file size limit of 4 KiB), the program ends
 // with status 1 and its reason, and the output holds everything up to the limit.
 TEST(Executable, WriteErrorAfterABatchKeepsWhatFitted) {
-    if (std::getenv("EXACTCALC_LAUNCHER") != nullptr) GTEST_SKIP() << "not under a launcher";
+    if (testing::launcher() != nullptr) GTEST_SKIP() << "not under a launcher";
     char folder[] = "/tmp/exactcalc-limit-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string script = std::string(folder) + "/lines";

@@ -1,5 +1,7 @@
 #include "tmux_session.h"
 
+#include "child_process.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -47,10 +49,9 @@ TmuxSession::TmuxSession(const std::string& environment, int width, int height) 
     char pattern[] = "/tmp/exactcalc-terminal-XXXXXX";
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
     folder = pattern;
-    const char* launcher = std::getenv("EXACTCALC_LAUNCHER");
-    patience = launcher != nullptr ? std::chrono::seconds(120) : std::chrono::seconds(20);
-    const std::string program =
-        std::string(launcher != nullptr ? launcher : "") + " " + EXACTCALC_PATH;
+    const char* front = launcher();
+    patience = front != nullptr ? std::chrono::seconds(120) : std::chrono::seconds(20);
+    const std::string program = std::string(front != nullptr ? front : "") + " " + EXACTCALC_PATH;
     const std::string command =
         "env " + environment + " " + program + "; echo \"[exit $?]\"; sleep 3600";
     tmux("new-session -d -x " + std::to_string(width) + " -y " + std::to_string(height) + " " +
