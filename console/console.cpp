@@ -17,6 +17,7 @@
 #include "console/history.h"
 #include "console/line_editor.h"
 #include "console/live_status.h"
+#include "console/signals.h"
 #include "console/stream_lines.h"
 #include "expression/expression.h"
 
@@ -30,60 +31,11 @@ namespace {
 
 char textBuffer[OUTPUT_BUFFER_SIZE];
 
-// SIGINT for the whole session. During an evaluation it abandons the work through the flag
-// that the computation tests; outside one, the line source decides what it means (the
-// editor discards the line being typed; a script or pipe ends).
-volatile std::sig_atomic_t evaluating = 0;
-void (*interruptOutside)(int) = nullptr;
-
-extern "C" void onInterrupt(int number) {
-    if (evaluating == 0 && interruptOutside != nullptr) {
-        interruptOutside(number);
-        return;
-    }
-    interruptRequested = INTERRUPT_DUE;
-}
-
-// Puts onInterrupt in place for as long as it lasts. Reads it cuts short are not restarted:
-// the editor needs to see them.
-class SessionInterrupts {
-public:
-    explicit SessionInterrupts(void (*outside)(int)) {
-        interruptOutside = outside;
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous);
-    }
-    ~SessionInterrupts() {
-        sigaction(SIGINT, &previous, nullptr);
-        interruptOutside = nullptr;
-    }
-    SessionInterrupts(const SessionInterrupts&) = delete;
-    SessionInterrupts& operator=(const SessionInterrupts&) = delete;
-
-private:
-    struct sigaction previous {};
-};
-
-// One line's evaluation, for the handler. The flag is cleared first, so that a request that
-// came after earlier work ended never fires here.
-class EvaluationScope {
-public:
-    EvaluationScope() {
-        interruptRequested = 0;
-        evaluating = 1;
-    }
-    ~EvaluationScope() { evaluating = 0; }
-    EvaluationScope(const EvaluationScope&) = delete;
-    EvaluationScope& operator=(const EvaluationScope&) = delete;
-};
-
 // The note of a LiveStatus, shown for as long as this scope lasts.
 class StatusScope {
 public:
-    StatusScope(LiveStatus* status, std::size_t column) : status(status) {
-        if (status != nullptr) status->start(column);
+    StatusScope(LiveStatus* status, std::size_t column, const char* echo) : status(status) {
+        if (status != nullptr) status->start(column, echo);
     }
     ~StatusScope() {
         if (status != nullptr) status->stop();
@@ -142,7 +94,7 @@ bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t
         {
             // The note, if any, is erased before anything else is written, also when a
             // fault ends the evaluation.
-            const StatusScope note(status, echoColumn + std::strlen(buffer));
+            const StatusScope note(status, echoColumn + std::strlen(buffer), buffer);
             // The value is released as soon as its text is in the buffer.
             const Rational value = root->evaluate();
             shortfall = value.print(buffer, OUTPUT_BUFFER_SIZE);
@@ -152,18 +104,16 @@ bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t
         root.reset();
     } catch (const Exception& fault) {
         root.reset();
-        // An interrupt that abandoned the evaluation has been taken.
-        if (std::strcmp(fault.getMessage(), COMPUTATION_INTERRUPTED) == 0) interruptRequested = 0;
         out << fault.getMessage() << '\n';
     }
     return true;
 }
 
 ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status,
-                      std::size_t echoColumn) {
+                      std::size_t echoColumn, std::ostream* notes) {
     for (;;) {
-        std::size_t length = 0;
-        switch (lines.read(textBuffer, length)) {
+        LineRead line;
+        switch (lines.read(textBuffer, line)) {
             case ReadResult::line:
                 break;
             case ReadResult::discarded:
@@ -177,21 +127,14 @@ ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status,
             case ReadResult::interrupted:
                 return ConsoleEnd::interrupted;
         }
-        if (length == 0) continue;
+        if (line.length == 0) continue;
         if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
+        if (line.cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
         lines.entered(textBuffer);
         const bool flushEcho = !lines.lineWaiting();
-        {
-            const EvaluationScope evaluation;
-            if (!answerLine(textBuffer, out, status, echoColumn, flushEcho)) {
-                return ConsoleEnd::outputFailed;
-            }
-        }
-        // A Ctrl-C that came while the line was answered, and abandoned nothing, is one
-        // between lines.
-        if (interruptRequested == INTERRUPT_DUE && interruptOutside != nullptr) {
-            interruptRequested = 0;
-            interruptOutside(SIGINT);
+        const signals::Computing computing;
+        if (!answerLine(textBuffer, out, status, echoColumn, flushEcho)) {
+            return ConsoleEnd::outputFailed;
         }
     }
 }
@@ -218,9 +161,6 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
         err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
         return 2;
     }
-    std::optional<LiveStatus> status;
-    if (terminal.status) status.emplace(STDERR_FILENO);
-    LiveStatus* const note = status ? &*status : nullptr;
     HistoryFile history(terminal.editing ? HistoryFile::defaultPath() : "", err);
     std::optional<LineEditor> editor;
     try {
@@ -233,11 +173,16 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     std::unique_ptr<StreamLines> stream;
     if (!editor) stream = std::make_unique<StreamLines>(in, out, terminal.output);
     LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
-    const SessionInterrupts interrupts(editor ? nullptr : &StreamLines::interruptBetweenLines);
+    const signals::Session session(
+        editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
+        terminal.status ? STDERR_FILENO : -1);
+    std::optional<LiveStatus> status;
+    if (terminal.status) status.emplace(STDERR_FILENO);
+    LiveStatus* const note = status ? &*status : nullptr;
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
     const ConsoleEnd end =
-        runConsole(lines, out, note, editor || terminal.input ? 0 : sizeof PROMPT - 1);
+        runConsole(lines, out, note, editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
     const int error = errno;  // the failed read or write's reason, before anything else
     if (end == ConsoleEnd::outputFailed) return reportFailure(err, "write output", error);
     if (end == ConsoleEnd::inputFailed) return reportFailure(err, "read input", error);
@@ -249,8 +194,9 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
         std::raise(SIGINT);
         return 128 + SIGINT;
     }
-    // At the end of input on a terminal, finish the prompt's line for the shell.
-    if (end == ConsoleEnd::endOfInput && terminal.input) out << '\n';
+    // At the end of input typed at a terminal, finish the prompt's line for the shell; a
+    // file or pipe gets the transcript as it stands.
+    if (end == ConsoleEnd::endOfInput && terminal.input && terminal.output) out << '\n';
     return finish(out, err);
 }
 

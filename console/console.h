@@ -21,17 +21,23 @@ inline constexpr char PROMPT[] = "Exp: ";
 enum class ConsoleEnd { quit, endOfInput, outputFailed, inputFailed, interrupted };
 
 // What one read of a line gave. `discarded`: the user abandoned the line at the prompt;
-// `interrupted`: Ctrl-C came while no line was being answered.
+// `interrupted`: Ctrl-C asked the program to end.
 enum class ReadResult { line, discarded, endOfInput, inputFailed, outputFailed, interrupted };
+
+// The line a read gave: its length, and whether it was longer than LINE_LIMIT.
+struct LineRead {
+    std::size_t length = 0;
+    bool cut = false;
+};
 
 // Where the dialogue's lines come from: a stream, or the line editor at a terminal.
 class LineSource {
 public:
     virtual ~LineSource() = default;
     // Shows the prompt and reads the next line: its first LINE_LIMIT characters go into
-    // `buffer`, NUL-terminated, and `length` counts them; the rest of the line and its line
-    // end are dropped.
-    virtual ReadResult read(char* buffer, std::size_t& length) = 0;
+    // `buffer`, NUL-terminated, and `line` tells their number and whether there were more;
+    // the rest of the line and its line end are dropped.
+    virtual ReadResult read(char* buffer, LineRead& line) = 0;
     // Told of each line the dialogue answers, before it is answered.
     virtual void entered(const char* /*line*/) {}
     // True when a whole next line is already at hand, so that the echo of this one need
@@ -49,11 +55,16 @@ public:
 bool answerLine(char* buffer, std::ostream& out, LiveStatus* status = nullptr,
                 std::size_t echoColumn = 0, bool flushEcho = true);
 
+// The note on standard error for a line longer than LINE_LIMIT; the line's first
+// characters are answered.
+inline constexpr char LINE_CUT[] = "line cut to its first 80 characters";
+
 // The dialogue: reads a line and answers it, until a line that begins with q or Q, the end
 // of input, or a read or write that fails. Empty lines are skipped. `status` and
-// `echoColumn` are as for answerLine.
+// `echoColumn` are as for answerLine; a cut line is noted on `notes`, when given, as
+// "exactcalc: line cut to its first 80 characters".
 ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status = nullptr,
-                      std::size_t echoColumn = 0);
+                      std::size_t echoColumn = 0, std::ostream* notes = nullptr);
 // The dialogue over a stream.
 ConsoleEnd runConsole(std::istream& in, std::ostream& out);
 

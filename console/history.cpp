@@ -26,6 +26,8 @@ namespace {
 // The most that is read of the file: enough for LIMIT entries of a full line each.
 constexpr std::size_t TAIL_BYTES = 256 * 1024;
 
+constexpr const char* NOT_A_HISTORY = "not a history file (it holds binary data); left as it is";
+
 // Closes a file descriptor when it goes out of scope.
 class Descriptor {
 public:
@@ -71,6 +73,26 @@ bool readTail(int fd, std::string& text, std::size_t& lineCount) {
     lineCount = start > 0 ? HistoryFile::LIMIT + 1
                           : static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     return true;
+}
+
+// True when `text` cannot be a history: it holds a NUL byte, or most of its lines hold
+// control characters. Such a file was named by mistake, and is left as it is.
+bool foreign(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) return true;
+    std::size_t lines = 0, binary = 0;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        if (!line.empty()) {
+            ++lines;
+            binary += std::any_of(line.begin(), line.end(), [](char c) {
+                const auto byte = static_cast<unsigned char>(c);
+                return (byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7F;
+            });
+        }
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return 2 * binary > lines;
 }
 
 // The last LIMIT entries of `text`.
@@ -120,9 +142,13 @@ std::string HistoryFile::defaultPath() {
 }
 
 void HistoryFile::fail(int error) {
+    fail(std::strerror(error));
+}
+
+void HistoryFile::fail(const char* reason) {
     if (!saving) return;
     saving = false;
-    err << "exactcalc: history not saved: " << path << ": " << std::strerror(error) << '\n';
+    err << "exactcalc: history not saved: " << path << ": " << reason << '\n';
 }
 
 std::vector<std::string> HistoryFile::load() {
@@ -148,9 +174,16 @@ std::vector<std::string> HistoryFile::load() {
         fail(errno);
         return {};
     }
+    if (foreign(text)) {
+        fail(NOT_A_HISTORY);
+        return {};
+    }
     return entriesOf(text);
 }
 
+// An entry is whole in the file or not there at all: it and its line end go in one write,
+// after a line end for a last line that lacks one, and a write cut short (a full disk) is
+// undone by cutting the file back to its length before.
 void HistoryFile::append(std::string_view line) {
     if (!saving) return;
     const Descriptor file(open(
@@ -159,10 +192,25 @@ void HistoryFile::append(std::string_view line) {
     if (file.get() < 0 || fstat(file.get(), &info) != 0) return fail(errno);
     const bool regular = S_ISREG(info.st_mode);
     // The lock keeps this line out of a trim that another session has under way.
-    if (regular && flock(file.get(), LOCK_EX) != 0) return fail(errno);
-    std::string entry(line);
+    if (regular && (flock(file.get(), LOCK_EX) != 0 || fstat(file.get(), &info) != 0)) {
+        return fail(errno);
+    }
+    std::string entry;
+    char last = '\n';
+    if (regular && info.st_size > 0) {
+        const Descriptor reader(open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+        if (reader.get() < 0 || pread(reader.get(), &last, 1, info.st_size - 1) != 1) {
+            return fail(errno != 0 ? errno : EIO);
+        }
+    }
+    if (last != '\n') entry += '\n';
+    entry += line;
     entry += '\n';
-    if (!writeAll(file.get(), entry)) return fail(errno);
+    if (!writeAll(file.get(), entry)) {
+        const int error = errno;
+        if (regular) (void)!ftruncate(file.get(), info.st_size);
+        return fail(error);
+    }
     if (regular && ++lines > LIMIT) trim();  // still under the lock
 }
 
@@ -173,6 +221,7 @@ void HistoryFile::trim() {
     std::string text;
     std::size_t count = 0;
     if (file.get() < 0 || !readTail(file.get(), text, count)) return fail(errno);
+    if (foreign(text)) return fail(NOT_A_HISTORY);
     const std::vector<std::string> entries = entriesOf(text);
     std::string kept;
     for (const std::string& entry : entries) {

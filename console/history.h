@@ -15,9 +15,10 @@ public:
     // Entries kept, in the file and in the editor.
     static constexpr std::size_t LIMIT = 1000;
 
-    // An empty path keeps no history. A file that cannot be read or written is reported
-    // once on `err`, as "exactcalc: history not saved: PATH: REASON", and saving stops;
-    // the dialogue goes on regardless.
+    // An empty path keeps no history. A file that cannot be read or written, or that
+    // cannot be a history (binary data), is reported once on `err`, as "exactcalc: history
+    // not saved: PATH: REASON", and saving stops; the dialogue goes on regardless, and the
+    // file is left as it is.
     HistoryFile(std::string path, std::ostream& err);
 
     // $EXACTCALC_HISTORY when it is set (empty: no history), else ~/.exactcalc_history.
@@ -27,12 +28,14 @@ public:
     // characters or NULs are passed over, and long ones are cut to the line limit.
     std::vector<std::string> load();
     // Adds an entry at the end of the file at once, so that nothing is lost however the
-    // session ends. Sessions running at once each add their own lines: the file is only
-    // ever appended to, and trimmed in place under a lock.
+    // session ends; an entry is whole or absent, also on a full disk. Sessions running at
+    // once each add their own lines: the file is only ever appended to, and trimmed in
+    // place under a lock.
     void append(std::string_view line);
 
 private:
     void fail(int error);
+    void fail(const char* reason);
     // Cuts the file to its last LIMIT entries; the caller holds the lock.
     void trim();
 

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ostream>
@@ -12,7 +13,7 @@
 #include <type_traits>
 
 #include "console/history.h"
-#include "integer/integer.h"
+#include "console/signals.h"
 
 namespace VELD {
 
@@ -35,6 +36,9 @@ struct Libedit {
     decltype(&::el_get) get;
     decltype(&::el_gets) gets;
     decltype(&::el_line) line;
+    decltype(&::el_insertstr) insert;
+    decltype(&::el_deletestr) erase;
+    decltype(&::el_cursor) cursor;
 };
 
 // The entry points, or null when the library or one of them cannot be found.
@@ -58,6 +62,9 @@ const Libedit* libedit() {
         find(entries.get, "el_get");
         find(entries.gets, "el_gets");
         find(entries.line, "el_line");
+        find(entries.insert, "el_insertstr");
+        find(entries.erase, "el_deletestr");
+        find(entries.cursor, "el_cursor");
         return complete ? &entries : nullptr;
     }();
     return loaded;
@@ -90,6 +97,14 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     el->set(editor, EL_GETCFN, &LineEditor::readKey);
     // Tab offers nothing: there is nothing to complete.
     el->set(editor, EL_BIND, "^I", "ed-ignore", nullptr);
+    // Up and Down (and Ctrl-P and Ctrl-N) walk the history as readline does: the line being
+    // typed is kept while entries are recalled, and Down past the newest brings it back.
+    el->set(editor, EL_ADDFN, "exactcalc-older", "Recall the entry before", &LineEditor::older);
+    el->set(editor, EL_ADDFN, "exactcalc-newer", "Recall the entry after", &LineEditor::newer);
+    for (const char* keys : {"\033[A", "\033OA", "^P"})
+        el->set(editor, EL_BIND, keys, "exactcalc-older", nullptr);
+    for (const char* keys : {"\033[B", "\033OB", "^N"})
+        el->set(editor, EL_BIND, keys, "exactcalc-newer", nullptr);
 }
 
 LineEditor::~LineEditor() {
@@ -110,8 +125,7 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
         return 1;
     }
     for (;;) {
-        if (interruptRequested == INTERRUPT_DUE) {
-            interruptRequested = 0;
+        if (signals::takePromptInterrupt()) {
             self->discarding = true;
             self->pendingKeys = L"^C\n";
             *key = L'\x05';  // Ctrl-E: to the end of the line
@@ -133,12 +147,14 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
     return 0;
 }
 
-ReadResult LineEditor::read(char* buffer, std::size_t& length) {
+ReadResult LineEditor::read(char* buffer, LineRead& read) {
     if (!(out << std::flush)) return ReadResult::outputFailed;
-    interruptRequested = 0;  // a Ctrl-C that came while the last answer was written
+    signals::takePromptInterrupt();  // a Ctrl-C that came while the last answer was written
     discarding = false;
     ended = false;
     pendingKeys.clear();
+    recalling = -1;
+    typed.clear();
     int count = 0;
     const char* line = libedit()->gets(editor, &count);
     const int error = errno;
@@ -147,14 +163,53 @@ ReadResult LineEditor::read(char* buffer, std::size_t& length) {
         errno = error;
         return ended || count == 0 ? ReadResult::endOfInput : ReadResult::inputFailed;
     }
-    length = 0;
+    std::size_t length = 0;
     for (; line[length] != '\0' && line[length] != '\n' && length < LINE_LIMIT; ++length)
         buffer[length] = line[length];
     buffer[length] = '\0';
+    read.length = length;
+    read.cut = line[length] != '\0' && line[length] != '\n';
     return ReadResult::line;
 }
 
+// The recalled entry `recalling` places before the newest (0 the newest), or the line
+// typed before the first recall (-1), put in place of the line being edited.
+unsigned char LineEditor::recall(EditLine* editor, int step) {
+    LineEditor* self = nullptr;
+    const Libedit* const el = libedit();
+    el->get(editor, EL_CLIENTDATA, &self);
+    const int wanted = self->recalling + step;
+    if (wanted < -1) return CC_ERROR;  // Down at the line being typed: it stays
+    std::string text = self->typed;
+    if (wanted >= 0) {
+        HistEvent event;
+        int at = el->history(self->recalled, &event, H_FIRST);
+        for (int k = 0; k < wanted && at == 0; ++k)
+            at = el->history(self->recalled, &event, H_NEXT);
+        if (at != 0) return CC_ERROR;  // Up at the oldest entry
+        text = event.str;
+    }
+    const LineInfo* line = el->line(editor);
+    if (self->recalling == -1) self->typed.assign(line->buffer, line->lastchar);
+    el->cursor(editor, static_cast<int>(line->lastchar - line->cursor));
+    el->erase(editor, static_cast<int>(line->lastchar - line->buffer));
+    el->insert(editor, text.c_str());
+    self->recalling = wanted;
+    return CC_REFRESH;
+}
+
+unsigned char LineEditor::older(EditLine* editor, int) {
+    return recall(editor, 1);
+}
+
+unsigned char LineEditor::newer(EditLine* editor, int) {
+    return recall(editor, -1);
+}
+
+// Lines of white space only are not kept.
 void LineEditor::entered(const char* line) {
+    const std::string_view text(line);
+    if (std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; })) return;
     if (line == lastEntry) return;  // the same line twice in a row is kept once
     HistEvent event;
     libedit()->history(recalled, &event, H_ENTER, line);

@@ -1,7 +1,7 @@
 // Lines typed at a terminal, through libedit: the usual Emacs keys, Up and Down through the
 // history and Ctrl-R to search it. Ctrl-C discards the line being typed and gives a fresh
-// prompt; Ctrl-D on an empty line ends the input. SIGINT must reach it as the interrupt flag,
-// with reads cut short rather than restarted.
+// prompt; Ctrl-D on an empty line ends the input. Ctrl-C reaches it through a
+// signals::Session that discards lines, with reads cut short rather than restarted.
 #pragma once
 
 #include <iosfwd>
@@ -25,12 +25,16 @@ public:
     LineEditor(const LineEditor&) = delete;
     LineEditor& operator=(const LineEditor&) = delete;
 
-    ReadResult read(char* buffer, std::size_t& length) override;
+    ReadResult read(char* buffer, LineRead& line) override;
     void entered(const char* line) override;
 
 private:
     // libedit's source of keys: the terminal, or the keys that end a discarded line.
     static int readKey(::editline* editor, wchar_t* key);
+    // Up and Down: recall the entry `step` places older (1) or newer (-1).
+    static unsigned char recall(::editline* editor, int step);
+    static unsigned char older(::editline* editor, int key);
+    static unsigned char newer(::editline* editor, int key);
 
     std::ostream& out;
     HistoryFile& file;
@@ -42,6 +46,10 @@ private:
     std::wstring pendingKeys;
     bool discarding = false;
     bool ended = false;
+    // The entry recalled, as places before the newest (0 the newest, -1 none), and the line
+    // that was being typed when the first was recalled.
+    int recalling = -1;
+    std::string typed;
 };
 
 }  // namespace VELD

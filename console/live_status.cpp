@@ -1,21 +1,19 @@
 // The note behind a long line's echo. A timer signal only marks a tick in the interrupt
 // flag, which the computation already tests between its steps; the note is written from
-// there, on the dialogue's one thread, and never from the signal handler.
+// there, on the dialogue's one thread. Only the handlers of signals.cpp erase it from a
+// signal, which the cursor's place makes one fixed sequence.
 #include "console/live_status.h"
 
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
-#include "integer/integer.h"
+#include "console/signals.h"
+#include "integer/interrupt.h"
 
 namespace VELD {
 
@@ -24,11 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 
 LiveStatus* active = nullptr;
-
-extern "C" void timerRanOut(int) {
-    // SIGINT is held off while this runs, so an interrupt is never overwritten by a tick.
-    if (interruptRequested == 0) interruptRequested = TICK_DUE;
-}
 
 std::chrono::milliseconds configuredDelay() {
     const char* text = std::getenv("EXACTCALC_STATUS_DELAY_MS");
@@ -48,60 +41,12 @@ void setTimer(std::chrono::milliseconds first, std::chrono::milliseconds every) 
     setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
-// The terminal's settings from before an evaluation, while its echo is held off; restored
-// also when a signal ends the program.
-termios savedSettings{};
-volatile std::sig_atomic_t echoHeld = 0;
-int heldTerminal = -1;
-
-// Applies settings with SIGTTOU held off, so that a process that has just been sent to the
-// background is not stopped for it.
-void applySettings(int fd, const termios& settings) {
-    sigset_t ttou, previous;
-    sigemptyset(&ttou);
-    sigaddset(&ttou, SIGTTOU);
-    sigprocmask(SIG_BLOCK, &ttou, &previous);
-    tcsetattr(fd, TCSANOW, &settings);
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
-
-extern "C" void restoreAndEnd(int number) {
-    if (echoHeld != 0) tcsetattr(heldTerminal, TCSANOW, &savedSettings);
-    signal(number, SIG_DFL);
-    raise(number);
-}
-
-constexpr int ENDING_SIGNALS[] = {SIGTERM, SIGHUP, SIGQUIT};
-
-// Only a process in the terminal's foreground shows the note or touches the settings.
-bool inForeground(int fd) {
-    return tcgetpgrp(fd) == getpgrp();
-}
-
-void writeAll(int fd, const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return;  // the note is a courtesy; the answer will tell of a failure
-        written += static_cast<std::size_t>(count);
-    }
-}
-
 }  // namespace
 
-LiveStatus::LiveStatus(int fd) : fd(fd), delay(configuredDelay()) {
-    struct sigaction action {};
-    action.sa_handler = timerRanOut;
-    sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGINT);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGALRM, &action, nullptr);
-}
+LiveStatus::LiveStatus(int fd) : fd(fd), delay(configuredDelay()) {}
 
 LiveStatus::~LiveStatus() {
     stop();
-    signal(SIGALRM, SIG_DFL);
 }
 
 bool LiveStatus::sameTerminal(int out, int err) {
@@ -111,47 +56,46 @@ bool LiveStatus::sameTerminal(int out, int err) {
            fstat(err, &errInfo) == 0 && outInfo.st_rdev == errInfo.st_rdev;
 }
 
-void LiveStatus::start(std::size_t cursorColumn) {
+void LiveStatus::start(std::size_t cursorColumn, std::string_view echoed) {
     column = cursorColumn;
-    shown = 0;
+    echo = echoed;
+    shown = false;
     started = std::chrono::steady_clock::now();
     running = true;
     active = this;
-    tickHandler = &LiveStatus::onTick;
+    tickHook = &LiveStatus::onTick;
     setTimer(delay, 1000ms);
-}
-
-// While a note is shown the terminal does not echo: keys typed ahead, and the "^C" of
-// Ctrl-C, would land behind the note and push the answer off its place. Typed-ahead keys
-// wait in the terminal and show at the next prompt instead.
-void LiveStatus::holdEcho() {
-    if (echoHeld != 0 || tcgetattr(fd, &savedSettings) != 0) return;
-    termios quiet = savedSettings;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
-    heldTerminal = fd;
-    echoHeld = 1;
-    for (const int number : ENDING_SIGNALS)
-        signal(number, restoreAndEnd);
-    applySettings(fd, quiet);
 }
 
 void LiveStatus::stop() {
     if (!running) return;
     setTimer(0ms, 0ms);
-    tickHandler = nullptr;
+    tickHook = nullptr;
     active = nullptr;
     running = false;
-    // A tick that came after the last step has nothing left to refresh.
-    std::sig_atomic_t expected = TICK_DUE;
-    __atomic_compare_exchange_n(&interruptRequested, &expected, 0, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
-    show("", 0);
-    if (echoHeld != 0) {
-        if (inForeground(fd)) applySettings(fd, savedSettings);
-        echoHeld = 0;
-        for (const int number : ENDING_SIGNALS)
-            signal(number, SIG_DFL);
+    catchUp();
+    if (shown) show("", 0);
+    signals::releaseEcho();
+}
+
+// After a stop and continue in the foreground, the echo is written again on a line of its
+// own, so that the answer completes a whole line of the transcript; after a resize the
+// handler has erased the note. Returns whether the note may be drawn now.
+bool LiveStatus::catchUp() {
+    const unsigned events = signals::takeEvents();
+    if ((events & signals::RESUMED) != 0) {
+        shown = false;
+        if (!signals::inForeground()) return false;
+        const std::string line = "\r" + echo;
+        signals::drawNote(line.data(), line.size(), false);
+        column = echo.size();
+        return true;
     }
+    if ((events & signals::RESIZED) != 0) {
+        shown = false;
+        return false;
+    }
+    return true;
 }
 
 void LiveStatus::onTick() {
@@ -159,8 +103,12 @@ void LiveStatus::onTick() {
 }
 
 // The longest note that fits between the cursor and the last column of its line: the
-// last column is left free, where some terminals would wrap at once.
+// last column is left free, where some terminals would wrap at once. While a note is shown
+// the terminal does not echo: keys typed ahead, and the "^C" of Ctrl-C, would land behind
+// the note and push the answer off its place. After a resize the note waits for the next
+// tick.
 void LiveStatus::refresh() {
+    if (!catchUp()) return;
     const auto elapsed = std::chrono::steady_clock::now() - started;
     const long seconds =
         std::max<long>(1, std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
@@ -169,29 +117,27 @@ void LiveStatus::refresh() {
         ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
     const std::size_t at = column % width;
     // A cursor just past the end of a full line stands in the last column, waiting to wrap.
-    const std::size_t room = (column > 0 && at == 0) || !inForeground(fd) ? 0 : width - 1 - at;
+    const bool room = !(column > 0 && at == 0) && signals::inForeground();
     char text[64];
     for (const char* format : {"  [%ld s, Ctrl-C abandons]", "  [%ld s]"}) {
         const int length = std::snprintf(text, sizeof text, format, seconds);
-        if (length > 0 && static_cast<std::size_t>(length) <= room) {
-            holdEcho();
+        if (room && length > 0 && static_cast<std::size_t>(length) <= width - 1 - at) {
+            signals::holdEcho();
             show(text, static_cast<std::size_t>(length));
             return;
         }
     }
-    show("", 0);
+    if (shown) show("", 0);
 }
 
+// The text, then "erase to the end of the screen" (what is left of a longer note before
+// it), then back to the echo's end.
 void LiveStatus::show(const char* text, std::size_t length) {
-    if (shown == 0 && length == 0) return;
-    std::string update(shown, '\b');
-    update.append(text, length);
-    if (length < shown) {
-        update.append(shown - length, ' ');
-        update.append(shown - length, '\b');
-    }
-    writeAll(fd, update);
-    shown = length;
+    std::string update(text, length);
+    update += signals::ERASE_NOTE;
+    update.append(length, '\b');
+    signals::drawNote(update.data(), update.size(), length > 0);
+    shown = length > 0;
 }
 
 }  // namespace VELD

@@ -5,14 +5,17 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace VELD {
 
 class LiveStatus {
 public:
     // Writes to the terminal at file descriptor `fd` (standard error, when it shows the same
-    // terminal as standard output). The note first shows a second after the evaluation
-    // starts; EXACTCALC_STATUS_DELAY_MS, when set, gives another delay in milliseconds.
+    // terminal as standard output), whose signals a signals::Session with this `fd` owns.
+    // The note first shows a second after the evaluation starts; EXACTCALC_STATUS_DELAY_MS,
+    // when set, gives another delay in milliseconds.
     explicit LiveStatus(int fd);
     ~LiveStatus();
     LiveStatus(const LiveStatus&) = delete;
@@ -21,26 +24,27 @@ public:
     // True when file descriptors `out` and `err` are the same terminal.
     static bool sameTerminal(int out, int err);
 
-    // An evaluation starts; the cursor stands `column` characters after the start of its
-    // line. Arms the timer.
-    void start(std::size_t column);
+    // An evaluation starts; its echo, `echo`, ends `column` characters after the start of
+    // its line, where the cursor stands. Arms the timer.
+    void start(std::size_t column, std::string_view echo);
     // The evaluation has ended: stops the timer and erases the note.
     void stop();
 
 private:
-    // Called between steps of the computation once the timer has run out.
+    // Called between steps of the computation at each tick of the timer, and after a
+    // resize or a stop and continue.
     static void onTick();
     void refresh();
-    // Stops the terminal's echo until stop().
-    void holdEcho();
-    // Writes `text` over the note shown, padding and stepping back over what it leaves.
+    bool catchUp();
+    // Draws `text` as the note, behind the echo: the cursor is left at the echo's end.
     void show(const char* text, std::size_t length);
 
     int fd;
     std::chrono::milliseconds delay;
     std::chrono::steady_clock::time_point started;
     std::size_t column = 0;
-    std::size_t shown = 0;  // characters of the note on the screen now
+    std::string echo;
+    bool shown = false;
     bool running = false;
 };
 

@@ -1,39 +1,19 @@
 #include "console/stream_lines.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <ios>
 #include <istream>
 #include <ostream>
 #include <system_error>
 
+#include "console/signals.h"
+
 namespace VELD {
 
-namespace {
-
-volatile std::sig_atomic_t waitingForInput = 0;
-volatile std::sig_atomic_t interruptedBetweenLines = 0;
-
-}  // namespace
-
-StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce)
-    : in(in), out(out), flushAtOnce(flushAtOnce) {
-    interruptedBetweenLines = 0;
-}
-
-void StreamLines::interruptBetweenLines(int number) {
-    if (waitingForInput != 0) {
-        // Everything answered was flushed before the wait began: end as SIGINT does.
-        signal(number, SIG_DFL);
-        raise(number);
-        return;
-    }
-    interruptedBetweenLines = 1;
-}
+StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce, bool prompt)
+    : in(in), out(out), flushAtOnce(flushAtOnce), prompt(prompt) {}
 
 ReadResult StreamLines::fill(bool wait) {
     if (start == end) {
@@ -49,14 +29,15 @@ ReadResult StreamLines::fill(bool wait) {
         std::streamsize available = source.in_avail();
         if (available == 0 && wait) {
             // The next read may wait: all that has been answered goes out first.
+            // Ctrl-C while it waits ends the program at once (see signals.h).
             if (!(out << std::flush)) return ReadResult::outputFailed;
-            waitingForInput = 1;
-            if (interruptedBetweenLines != 0) {
-                waitingForInput = 0;
+            signals::setWaiting(true);
+            if (signals::endRequested()) {
+                signals::setWaiting(false);
                 return ReadResult::interrupted;
             }
             const auto next = source.sgetc();
-            waitingForInput = 0;
+            signals::setWaiting(false);
             available = next == std::char_traits<char>::eof() ? -1 : source.in_avail();
         }
         if (available > 0) {
@@ -73,12 +54,15 @@ ReadResult StreamLines::fill(bool wait) {
 }
 
 // Only the first LINE_LIMIT characters of a line are kept; the rest of it and its line end
-// are passed over, and nothing beyond them is taken.
-ReadResult StreamLines::read(char* buffer, std::size_t& length) {
-    if (interruptedBetweenLines != 0) return ReadResult::interrupted;
-    if (!(out << PROMPT)) return ReadResult::outputFailed;
+// are passed over, and nothing beyond them is taken. A line end of CR LF counts as LF for
+// the cut: the CR is no character of the line.
+ReadResult StreamLines::read(char* buffer, LineRead& line) {
+    if (signals::endRequested()) return ReadResult::interrupted;
+    if (prompt && !(out << PROMPT)) return ReadResult::outputFailed;
     if (flushAtOnce && !(out << std::flush)) return ReadResult::outputFailed;
-    length = 0;
+    std::size_t length = 0;
+    std::size_t dropped = 0;
+    char lastDropped = '\0';
     bool readAny = false;
     for (;;) {
         if (start == end) {
@@ -94,6 +78,8 @@ ReadResult StreamLines::read(char* buffer, std::size_t& length) {
         const std::size_t kept = std::min(taken, LINE_LIMIT - length);
         std::memcpy(buffer + length, from, kept);
         length += kept;
+        dropped += taken - kept;
+        if (taken > kept) lastDropped = from[taken - 1];
         start += taken;
         if (newline != nullptr) {
             ++start;
@@ -101,6 +87,8 @@ ReadResult StreamLines::read(char* buffer, std::size_t& length) {
         }
     }
     buffer[length] = '\0';
+    line.length = length;
+    line.cut = dropped > 1 || (dropped == 1 && lastDropped != '\r');
     return ReadResult::line;
 }
 

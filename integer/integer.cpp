@@ -10,17 +10,20 @@
 namespace VELD {
 
 volatile std::sig_atomic_t interruptRequested = 0;
-void (*tickHandler)() = nullptr;
+void (*tickHook)() = nullptr;
 
 void serviceInterruptFlag() {
-    // The tick is taken back only if it is still there: an interrupt that replaced it in
-    // the meantime must not be lost.
+    // Each request is taken back only if it is still there: an interrupt that replaced a
+    // tick in the meantime must not be lost.
     std::sig_atomic_t expected = TICK_DUE;
     if (__atomic_compare_exchange_n(&interruptRequested, &expected, 0, false, __ATOMIC_SEQ_CST,
                                     __ATOMIC_SEQ_CST)) {
-        if (tickHandler != nullptr) tickHandler();
+        if (tickHook != nullptr) tickHook();
         return;
     }
+    expected = INTERRUPT_DUE;
+    __atomic_compare_exchange_n(&interruptRequested, &expected, 0, false, __ATOMIC_SEQ_CST,
+                                __ATOMIC_SEQ_CST);
     throw Exception(COMPUTATION_INTERRUPTED);
 }
 

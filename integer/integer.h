@@ -1,10 +1,10 @@
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 
 #include "common/exception.h"
+#include "integer/interrupt.h"
 #include "integer/word_pairs.h"
 
 namespace VELD {
@@ -15,33 +15,6 @@ class Rational;
 // than its length field can count.
 inline constexpr const char* NOT_ENOUGH_MEMORY =
     "Integer::createSpace() - Not enough memory for new numbers.";
-
-// Raised where storage is obtained once `interruptRequested` has been set.
-inline constexpr const char* COMPUTATION_INTERRUPTED =
-    "Integer::createSpace() - Computation interrupted.";
-
-// Set from outside the computation, by signal handlers, and tested wherever Integer storage
-// is obtained and in the long loops that obtain none; whoever starts a computation clears
-// it first. Its values:
-//   0                nothing to do
-//   INTERRUPT_DUE    abandon the computation (Ctrl-C, a fuzzing work budget)
-//   TICK_DUE         a timer has run out: call tickHandler, then go on
-extern volatile std::sig_atomic_t interruptRequested;
-inline constexpr std::sig_atomic_t INTERRUPT_DUE = 1;
-inline constexpr std::sig_atomic_t TICK_DUE = 2;
-
-// What the computation calls when it finds TICK_DUE, between two of its steps; null for
-// nothing. It must not touch the values being computed.
-extern void (*tickHandler)();
-
-// Acts on a set flag: throws COMPUTATION_INTERRUPTED, or takes a tick back and calls
-// tickHandler.
-void serviceInterruptFlag();
-
-// The test of the flag in the computation's loops: one load while nothing is due.
-inline void checkInterrupt() {
-    if (interruptRequested != 0) serviceInterruptFlag();
-}
 
 // A signed integer of any size in sign-magnitude form over 32-bit words, least
 // significant word first.

@@ -50,20 +50,33 @@ TEST(Executable, AnswersEveryLineOfAScript) {
     EXPECT_EQ(output.substr(output.size() - 5), "Exp: ");
 }
 
-TEST(Executable, QuitAndEndOfInput) {
-    const std::pair<std::string, std::string> rows[] = {
-        {"7 * 6\nq\n8 * 8\n", "Exp: (7 * 6) = 42\nExp: "},
-        {"7 * 6\n", "Exp: (7 * 6) = 42\nExp: "},
-        {"7 * 6", "Exp: (7 * 6) = 42\nExp: "},
-        {"", "Exp: "},
+// The end of a script, and lines cut to their first 80 characters: each cut is one line
+// on standard error, and the transcript stays as it was.
+TEST(Executable, QuitEndOfInputAndCutLines) {
+    const std::string cut = "exactcalc: line cut to its first 80 characters\n";
+    const std::string longLine = "1 + " + std::string(77, '1') + "\n";
+    const struct {
+        std::string input, output, errors;
+    } rows[] = {
+        {"7 * 6\nq\n8 * 8\n", "Exp: (7 * 6) = 42\nExp: ", ""},
+        {"7 * 6\n", "Exp: (7 * 6) = 42\nExp: ", ""},
+        {"7 * 6", "Exp: (7 * 6) = 42\nExp: ", ""},
+        {"", "Exp: ", ""},
+        {longLine + "2 * 3\n" + longLine,
+         "Exp: (1 + " + std::string(76, '1') + ") = " + std::string(75, '1') +
+             "2\nExp: (2 * 3) = 6\nExp: (1 + " + std::string(76, '1') + ") = " +
+             std::string(75, '1') + "2\nExp: ",
+         cut + cut},
+        // 80 characters and a CR LF line end: nothing is cut.
+        {std::string(78, ' ') + "42\r\n", "Exp: 42 = 42\nExp: ", ""},
     };
-    for (const auto& [input, output] : rows) {
+    for (const auto& row : rows) {
         ChildProcess calculator;
-        calculator.write(input);
+        calculator.write(row.input);
         calculator.closeInput();
-        EXPECT_EQ(calculator.readAll(30s), output) << input;
-        EXPECT_EQ(calculator.wait(), 0) << input;
-        EXPECT_EQ(calculator.errors(), "") << input;
+        EXPECT_EQ(calculator.readAll(30s), row.output) << row.input;
+        EXPECT_EQ(calculator.wait(), 0) << row.input;
+        EXPECT_EQ(calculator.errors(), row.errors) << row.input;
     }
 }
 

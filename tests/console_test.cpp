@@ -122,11 +122,18 @@ TEST(Console, Arguments) {
                   err.str().empty() ? std::string::npos : err.str().size() - 1);
     }
     const char* noArguments[] = {"exactcalc"};
-    for (const bool terminal : {false, true}) {
-        std::istringstream in("1 + 2");
-        std::ostringstream out, err;
-        EXPECT_EQ(runProgram(1, noArguments, in, out, err, Terminal{.input = terminal}), 0);
-        EXPECT_EQ(out.str(), terminal ? "Exp: (1 + 2) = 3\nExp: \n" : "Exp: (1 + 2) = 3\nExp: ");
+    // The line end that finishes the prompt's line goes to a terminal only: a file gets the
+    // transcript as it stands, also when the keys came from a terminal.
+    for (const bool input : {false, true}) {
+        for (const bool output : {false, true}) {
+            std::istringstream in("1 + 2");
+            std::ostringstream out, err;
+            EXPECT_EQ(runProgram(1, noArguments, in, out, err,
+                                 Terminal{.input = input, .output = output}),
+                      0);
+            EXPECT_EQ(out.str(), input && output ? "Exp: (1 + 2) = 3\nExp: \n"
+                                                 : "Exp: (1 + 2) = 3\nExp: ");
+        }
     }
 }
 

@@ -46,8 +46,7 @@ TEST_F(HistoryTest, ReadsWhatAPersonTypedAndPassesOverTheRest) {
         {"1 + 2\n3 * 4\n", {"1 + 2", "3 * 4"}},
         {"1 + 2\n3 * 4", {"1 + 2", "3 * 4"}},  // no line end after the last
         {"\n\n5 !\n\n", {"5 !"}},
-        {std::string("a\0b\n6 / 3\n", 10), {"6 / 3"}},           // a NUL
-        {"\x01\x02\xff\n\x1b[A\n7 - 1\n", {"7 - 1"}},            // control bytes
+        {"\x1b[A\n7 - 1\n1 + 1\n", {"7 - 1", "1 + 1"}},            // a line of control bytes
         {"\xc3\xa9 + 1\n", {"\xc3\xa9 + 1"}},                    // bytes above 127 stand
         {"1 + 2\r\n", {}},                                       // a carriage return is a control
         {std::string(100, '9') + "\n", {std::string(80, '9')}},  // cut to the line limit
@@ -60,6 +59,34 @@ TEST_F(HistoryTest, ReadsWhatAPersonTypedAndPassesOverTheRest) {
         EXPECT_EQ(file.load(), row.entries) << row.text.substr(0, 40);
         EXPECT_EQ(err.str(), "");
     }
+}
+
+// A file that cannot be a history, one with a NUL byte or mostly lines of control bytes,
+// was named by mistake: it is reported once, and neither read nor written.
+TEST_F(HistoryTest, BinaryFilesAreLeftAsTheyAre) {
+    for (const std::string& text :
+         {std::string("a\0b\n6 / 3\n", 10), std::string("\x01\x02\xff\n\x1b[A\n7 - 1\n")}) {
+        write(text);
+        std::ostringstream err;
+        HistoryFile file(path, err);
+        EXPECT_EQ(file.load(), std::vector<std::string>{});
+        file.append("1 + 2");
+        EXPECT_EQ(contents(), text);
+        EXPECT_EQ(err.str(), "exactcalc: history not saved: " + path +
+                                 ": not a history file (it holds binary data); left as it is\n");
+    }
+}
+
+// A file whose last line has no line end (cut short by an older program) gets one before
+// the next entry, which is stored whole.
+TEST_F(HistoryTest, AnEntryStartsOnALineOfItsOwn) {
+    write("1 + 2\n3 +");
+    std::ostringstream err;
+    HistoryFile file(path, err);
+    file.load();
+    file.append("9 + 9");
+    EXPECT_EQ(contents(), "1 + 2\n3 +\n9 + 9\n");
+    EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(HistoryTest, FilesThatCannotServeWarnOnceAndTheRestGoesOn) {

@@ -1,7 +1,10 @@
 // The calculator at a real terminal, through tmux: line editing, history across sessions,
-// Ctrl-C and Ctrl-D at the prompt, and the note on long lines.
+// Ctrl-C and Ctrl-D at the prompt, the note on long lines, and the terminal's edges: a full
+// disk under the history, Ctrl-Z and fg, a resize, Down, output to a file, a history file
+// that is not one, and a line cut short.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,8 +33,9 @@ protected:
         std::error_code ignored;
         if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
     }
-    std::string history() const {
-        std::ifstream file(historyPath);
+    std::string history() const { return contents(historyPath); }
+    static std::string contents(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
         std::ostringstream text;
         text << file.rdbuf();
         return text.str();
@@ -171,6 +175,163 @@ TEST_F(Terminal, TheNoteFitsTheLine) {
         EXPECT_EQ(written.find("  [1 s") != std::string::npos, shortNote) << width;
         EXPECT_EQ(written.find("abandons]") != std::string::npos, longNote) << width;
     }
+}
+
+// A history file on a full disk: the entry that does not fit is not written in part, one
+// warning is given, and the answers come. Once there is room again, the next session's
+// entry is stored whole and recalled. The disk is a tmpfs with no free block, where one can
+// be mounted, else a file size limit at the same length.
+TEST_F(Terminal, AFullDiskKeepsHistoryEntriesWhole) {
+    const std::string disk = folder + "/disk";
+    std::filesystem::create_directory(disk);
+    const bool mounted = mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=8k") == 0;
+    historyPath = disk + "/history";
+    std::string before;
+    for (int k = 0; before.size() < 4080; ++k)
+        before += std::to_string(k) + " + 1\n";
+    before += std::string(4092 - before.size(), '7') + "\n";  // 4093 bytes: 3 left in its block
+    std::ofstream(historyPath, std::ios::binary) << before;
+    if (mounted) std::ofstream(disk + "/filler", std::ios::binary) << std::string(4096, 'f');
+    {
+        TmuxSession terminal(
+            environment(), {.width = 120, .before = mounted ? "" : "ulimit -f 4; trap '' XFSZ; "});
+        terminal.waitFor("Exp:");
+        for (const char* line : {"1 + 2", "3 + 4"}) {
+            terminal.type(line);
+            terminal.press("Enter");
+        }
+        const std::string screen = terminal.waitFor("(3 + 4) = 7\nExp:");
+        EXPECT_EQ(screen, "Exp: 1 + 2\nexactcalc: history not saved: " + historyPath + ": " +
+                              (mounted ? "No space left on device" : "File too large") +
+                              "\n(1 + 2) = 3\nExp: 3 + 4\n(3 + 4) = 7\nExp:\n");
+    }
+    EXPECT_EQ(history(), before);
+    if (mounted) std::filesystem::remove(disk + "/filler");
+    TmuxSession next(environment());
+    next.waitFor("Exp:");
+    next.type("9 + 9");
+    next.press("Enter");
+    next.waitFor("(9 + 9) = 18\nExp:");
+    next.press("Up");
+    EXPECT_EQ(next.waitFor("18\nExp: 9 + 9"), "Exp: 9 + 9\n(9 + 9) = 18\nExp: 9 + 9\n");
+    EXPECT_EQ(history(), before + "9 + 9\n");
+    if (mounted) umount(disk.c_str());
+}
+
+// Ctrl-Z while a long line runs, and fg: the note is gone before the shell speaks, and on
+// fg the echo is written again on a line of its own, which the answer completes. Keys
+// typed while the note shows again wait for the next prompt.
+TEST_F(Terminal, StopAndContinueDuringALongLine) {
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
+                         {.width = 200, .inShell = true});
+    terminal.waitFor("Exp:");
+    terminal.type("(20000 !) / (19999 !)");
+    terminal.press("Enter");
+    terminal.waitFor("abandons]");
+    terminal.press("C-z");
+    terminal.waitFor("Stopped");
+    terminal.type("fg");
+    terminal.press("Enter");
+    terminal.waitFor("abandons]");
+    terminal.type("9 * 9");
+    terminal.waitFor("= 20000\nExp: 9 * 9");
+    terminal.press("Enter");
+    const std::string screen = terminal.waitFor("(9 * 9) = 81\nExp:");
+    const std::size_t stopped = screen.find("\n[1]+  Stopped");
+    const std::size_t resumed = screen.find("$ fg\n");
+    ASSERT_NE(stopped, std::string::npos) << screen;
+    ASSERT_NE(resumed, std::string::npos) << screen;
+    const std::size_t first = screen.find("Exp: ");
+    EXPECT_EQ(screen.substr(first, stopped - first),
+              "Exp: (20000 !) / (19999 !)\n((20000!) / (19999!))");
+    EXPECT_EQ(screen.substr(screen.find('\n', resumed + 5) + 1),
+              "((20000!) / (19999!)) = 20000\nExp: 9 * 9\n(9 * 9) = 81\nExp:\n");
+}
+
+// A resize round trip while the note shows, the answer coming while the terminal is
+// narrow: tmux reflows the lines, and the screen is the plain transcript.
+TEST_F(Terminal, ResizeWhileTheNoteShows) {
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"));
+    terminal.waitFor("Exp:");
+    terminal.type("(20000 !) / (19999 !)");
+    terminal.press("Enter");
+    terminal.waitFor("abandons]");
+    terminal.resize(30);
+    terminal.waitFor("= 20000\nExp:");
+    terminal.resize(80);
+    terminal.type("1 + 1");
+    terminal.press("Enter");
+    EXPECT_EQ(terminal.waitFor("(1 + 1) = 2\nExp:"),
+              "Exp: (20000 !) / (19999 !)\n((20000!) / (19999!)) = 20000\nExp: 1 + 1\n"
+              "(1 + 1) = 2\nExp:\n");
+}
+
+// Down at the line being typed keeps it; Up and then Down come back to it.
+TEST_F(Terminal, DownKeepsWhatIsTyped) {
+    std::ofstream(historyPath) << "1 + 1\n";
+    TmuxSession terminal(environment());
+    terminal.waitFor("Exp:");
+    terminal.type("12 + 34");
+    terminal.press("Down");
+    terminal.press("Up");
+    terminal.waitFor("Exp: 1 + 1");
+    terminal.press("Down");
+    terminal.press("Enter");
+    EXPECT_EQ(terminal.waitFor("(12 + 34) = 46\nExp:"), "Exp: 12 + 34\n(12 + 34) = 46\nExp:\n");
+    // Lines of white space only are not kept.
+    terminal.type("   ");
+    terminal.press("Enter");
+    terminal.waitFor("operation.\nExp:");
+    EXPECT_EQ(history(), "1 + 1\n12 + 34\n");
+}
+
+// Keys from the terminal, answers into a file: the file holds the transcript as a pipe
+// would, without a line end after the last prompt.
+TEST_F(Terminal, OutputToAFileIsTheTranscript) {
+    const std::string output = folder + "/out";
+    TmuxSession terminal(environment(), {.after = "> " + output});
+    terminal.type("1 + 2");
+    terminal.press("Enter");
+    terminal.press("C-d");
+    terminal.waitFor("[exit 0]");
+    EXPECT_EQ(contents(output), "Exp: (1 + 2) = 3\nExp: ");
+}
+
+// A file named as the history that cannot be one is left as it is, with one warning.
+TEST_F(Terminal, ABinaryFileIsNoHistory) {
+    std::string binary;
+    for (int k = 0; k < 2000; ++k)
+        binary += std::string(
+                      "\x7f"
+                      "ELF\x02\x01",
+                      6) +
+                  static_cast<char>(k) + "\n";
+    std::ofstream(historyPath, std::ios::binary) << binary;
+    TmuxSession terminal(environment(), 160);
+    terminal.waitFor("Exp:");
+    for (const char* line : {"1 + 2", "3 + 4"}) {
+        terminal.type(line);
+        terminal.press("Enter");
+    }
+    EXPECT_EQ(terminal.waitFor("(3 + 4) = 7\nExp:"),
+              "exactcalc: history not saved: " + historyPath +
+                  ": not a history file (it holds binary data); left as it is\n"
+                  "Exp: 1 + 2\n(1 + 2) = 3\nExp: 3 + 4\n(3 + 4) = 7\nExp:\n");
+    EXPECT_EQ(history(), binary);
+}
+
+// A line longer than 80 characters: standard error says it was cut, standard output is
+// the dialogue as it was, answered for the first 80.
+TEST_F(Terminal, ACutLineIsNoted) {
+    const std::string errors = folder + "/errors";
+    TmuxSession terminal(environment(), {.width = 200, .after = "2> " + errors});
+    terminal.waitFor("Exp:");
+    terminal.type("1 + " + std::string(77, '1'));
+    terminal.press("Enter");
+    EXPECT_EQ(terminal.waitFor(std::string(75, '1') + "2\nExp:"),
+              "Exp: 1 + " + std::string(77, '1') + "\n(1 + " + std::string(76, '1') +
+                  ") = " + std::string(75, '1') + "2\nExp:\n");
+    EXPECT_EQ(contents(errors), "exactcalc: line cut to its first 80 characters\n");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "tmux_session.h"
 
-#include "child_process.h"
-
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "child_process.h"
 
 namespace VELD::testing {
 
@@ -28,15 +29,16 @@ std::string quoted(const std::string& text) {
     return result + "'";
 }
 
-std::string run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-            output.append(chunk, n);
-        pclose(pipe);
-    }
-    return output;
+// Runs `command`, its output and error output into `output`; true when it succeeds.
+bool run(const std::string& command, std::string& output) {
+    output.clear();
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return false;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        output.append(chunk, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -45,18 +47,31 @@ bool TmuxSession::available() {
     return std::system("tmux -V >/dev/null 2>&1") == 0;
 }
 
-TmuxSession::TmuxSession(const std::string& environment, int width, int height) {
+TmuxSession::TmuxSession(const std::string& environment, Options options) {
     char pattern[] = "/tmp/exactcalc-terminal-XXXXXX";
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
     folder = pattern;
     const char* front = launcher();
     patience = front != nullptr ? std::chrono::seconds(120) : std::chrono::seconds(20);
-    const std::string program = std::string(front != nullptr ? front : "") + " " + EXACTCALC_PATH;
-    const std::string command =
-        "env " + environment + " " + program + "; echo \"[exit $?]\"; sleep 3600";
-    tmux("new-session -d -x " + std::to_string(width) + " -y " + std::to_string(height) + " " +
-         quoted(command));
-    tmux("pipe-pane -o " + quoted("cat >> " + folder + "/written"));
+    const std::string program = "env " + environment + " " +
+                                std::string(front != nullptr ? front : "") + " " + EXACTCALC_PATH +
+                                " " + options.after;
+    const std::string command = options.inShell
+                                    ? "env PS1='$ ' bash --norc --noprofile -i"
+                                    : options.before + program + "; echo \"[exit $?]\"; sleep 3600";
+    std::string error;
+    if (!tmux("new-session -d -x " + std::to_string(options.width) + " -y " +
+                  std::to_string(options.height) + " " + quoted(command),
+              &error) ||
+        !tmux("pipe-pane -o " + quoted("cat >> " + folder + "/written"), &error)) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        throw std::runtime_error("tmux cannot start a session here: " + error);
+    }
+    if (options.inShell) {
+        type(options.before + program);
+        press("Enter");
+    }
 }
 
 TmuxSession::~TmuxSession() {
@@ -65,8 +80,9 @@ TmuxSession::~TmuxSession() {
     std::filesystem::remove_all(folder, ignored);
 }
 
-std::string TmuxSession::tmux(const std::string& arguments) {
-    return run("tmux -S " + folder + "/socket " + arguments + " 2>/dev/null");
+bool TmuxSession::tmux(const std::string& arguments, std::string* output) {
+    std::string ignored;
+    return run("tmux -S " + folder + "/socket " + arguments, output ? *output : ignored);
 }
 
 void TmuxSession::type(const std::string& text) {
@@ -77,8 +93,14 @@ void TmuxSession::press(const std::string& keys) {
     tmux("send-keys " + keys);
 }
 
+void TmuxSession::resize(int width, int height) {
+    tmux("resize-window -x " + std::to_string(width) + " -y " + std::to_string(height));
+}
+
 std::string TmuxSession::screen() {
-    std::istringstream lines(tmux("capture-pane -p"));
+    std::string captured;
+    if (!tmux("capture-pane -p -S -", &captured)) return "";
+    std::istringstream lines(captured);
     std::string text, pendingBlank;
     for (std::string line; std::getline(lines, line);) {
         line.erase(line.find_last_not_of(' ') + 1);
@@ -96,6 +118,7 @@ std::string TmuxSession::waitFor(const std::string& text) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     std::string seen = screen();
     while (seen.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        if (!tmux("has-session")) break;  // the session has gone: waiting cannot help
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         seen = screen();
     }

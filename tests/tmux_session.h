@@ -10,30 +10,49 @@ namespace VELD::testing {
 
 class TmuxSession {
 public:
-    // Starts `environment exactcalc` in a terminal of the given size; when the program
-    // ends, the line "[exit N]" shows its status.
-    TmuxSession(const std::string& environment, int width = 80, int height = 24);
+    struct Options {
+        int width = 80;
+        int height = 24;
+        // Shell commands run before the program (such as a ulimit), and redirections after
+        // it (such as "> file").
+        std::string before = "", after = "";
+        // Started from an interactive bash, with job control and the prompt "$ ", rather
+        // than on its own; the screen then begins with the command line.
+        bool inShell = false;
+    };
+
+    // Starts `environment exactcalc` in a terminal; when the program ends, the line
+    // "[exit N]" shows its status. Throws, naming the cause, when tmux cannot start a
+    // session here (no pseudo-terminal, no server).
+    explicit TmuxSession(const std::string& environment, Options options);
+    TmuxSession(const std::string& environment, int width = 80, int height = 24)
+        : TmuxSession(environment, Options{.width = width, .height = height}) {}
     ~TmuxSession();
     TmuxSession(const TmuxSession&) = delete;
     TmuxSession& operator=(const TmuxSession&) = delete;
 
-    // True when tmux can be run here.
+    // True when tmux is installed.
     static bool available();
 
     // Types text as it stands.
     void type(const std::string& text);
     // Presses keys by tmux's names: Enter, Up, Left, C-c, C-d, Tab.
     void press(const std::string& keys);
-    // The screen's lines without trailing blanks, without the blank lines below the last
-    // line written.
+    // Resizes the terminal; tmux reflows the lines that wrap.
+    void resize(int width, int height = 24);
+    // The screen's lines, with the lines scrolled off above it, without trailing blanks
+    // and without the blank lines below the last line written.
     std::string screen();
-    // Waits until the screen holds `text`; returns the screen as last seen.
+    // Waits until the screen holds `text`; returns the screen as last seen. Gives up at
+    // once when the session has gone.
     std::string waitFor(const std::string& text);
     // Everything the program wrote to the terminal, escape sequences and all.
     std::string written();
 
 private:
-    std::string tmux(const std::string& arguments);
+    // Runs tmux on this session's socket; false when it fails, with its error output in
+    // `output`.
+    bool tmux(const std::string& arguments, std::string* output = nullptr);
 
     std::string folder;
     std::chrono::milliseconds patience;
