@@ -64,8 +64,8 @@ TEST(Executable, QuitEndOfInputAndCutLines) {
         {"", "Exp: ", ""},
         {longLine + "2 * 3\n" + longLine,
          "Exp: (1 + " + std::string(76, '1') + ") = " + std::string(75, '1') +
-             "2\nExp: (2 * 3) = 6\nExp: (1 + " + std::string(76, '1') + ") = " +
-             std::string(75, '1') + "2\nExp: ",
+             "2\nExp: (2 * 3) = 6\nExp: (1 + " + std::string(76, '1') +
+             ") = " + std::string(75, '1') + "2\nExp: ",
          cut + cut},
         // 80 characters and a CR LF line end: nothing is cut.
         {std::string(78, ' ') + "42\r\n", "Exp: 42 = 42\nExp: ", ""},
