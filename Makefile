@@ -8,7 +8,8 @@ COMPARE_DIR  ?= build-compare
 PACKAGE_DIR  ?= build-package
 PORTABLE_DIR ?= build-portable
 ARM64_DIR    ?= build-arm64
-VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q
+VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q \
+                --suppressions=$(CURDIR)/tests/valgrind.supp
 FUZZ_SECONDS ?= 60
 PREFIX       ?= /usr/local
 # Staged installs put everything under DESTDIR, as packagers expect.
@@ -56,6 +57,7 @@ sanitize:
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXACTCALC_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 

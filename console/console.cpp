@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <memory>
@@ -13,12 +14,15 @@
 #include <ostream>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
+#include "console/exit_status.h"
 #include "console/history.h"
 #include "console/line_editor.h"
 #include "console/live_status.h"
 #include "console/signals.h"
 #include "console/stream_lines.h"
+#include "console/values.h"
 #include "expression/expression.h"
 
 #ifndef EXACTCALC_VERSION
@@ -49,34 +53,51 @@ private:
 
 constexpr const char* USAGE =
     "Usage: exactcalc [--help | --version]\n"
+    "       exactcalc [--] EXPRESSION...\n"
+    "       exactcalc --values\n"
     "\n"
-    "An exact calculator: reads one expression a line from standard input and answers\n"
-    "with its exact value, a whole number or a fraction in lowest terms.\n"
+    "An exact calculator: answers each expression with its exact value, a whole number\n"
+    "or a fraction in lowest terms.\n"
     "\n"
     "  numbers     whole numbers of any size, written without a sign: 0, 42, 007\n"
     "  operators   a + b   a - b   a * b   a / b   a ^ b   n choose k   n !\n"
     "  grouping    one operator per level of parentheses: (1 + 2) * 3, not 1 + 2 * 3\n"
     "\n"
-    "Only the first 80 characters of a line are read. A line that begins with q or Q\n"
-    "ends the program, as does the end of input. At a terminal, lines can be edited and\n"
-    "recalled with the arrow keys; Ctrl-C there discards the line being typed. Ctrl-C\n"
-    "abandons a long computation and returns to the prompt.\n";
+    "Without arguments, a dialogue: it reads one expression a line from standard input,\n"
+    "writes it back fully parenthesised and answers it. Only the first 80 characters of\n"
+    "a line are read. A line that begins with q or Q ends the program, as does the end\n"
+    "of input. At a terminal, lines can be edited and recalled with the arrow keys;\n"
+    "Ctrl-C there discards the line being typed. Ctrl-C abandons a long computation and\n"
+    "returns to the prompt.\n"
+    "\n"
+    "With expressions as arguments, or with --values and one expression a line on\n"
+    "standard input, each is answered with its value alone on a line of its own, with\n"
+    "no prompt and no echo. A fault gives an empty line, and a message on standard\n"
+    "error that names the line or argument; so does a line longer than 80 characters.\n"
+    "Empty lines give an empty line. Ctrl-C ends the program.\n"
+    "\n"
+    "Exit status: 0 when every expression was answered (or the dialogue ended), 1 when\n"
+    "one was a fault or output or input failed, 2 for arguments it does not take.\n";
 
-// Writes "exactcalc: cannot <what>: <reason>" and gives the exit status of a failed stream.
+}  // namespace
+
 int reportFailure(std::ostream& err, const char* what, int error) {
     err << "exactcalc: cannot " << what << ": "
         << (error != 0 ? std::strerror(error) : "Input/output error") << '\n';
-    return 1;
+    return EXIT_FAULT;
 }
 
-// The exit status once everything has been written: output that could not be flushed
-// is a failure too.
-int finish(std::ostream& out, std::ostream& err) {
-    if (out << std::flush) return 0;
+int finish(std::ostream& out, std::ostream& err, int status) {
+    if (out << std::flush) return status;
     return reportFailure(err, "write output", errno);
 }
 
-}  // namespace
+void endByInterrupt(std::ostream& out) {
+    out << std::flush;
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+    std::_Exit(128 + SIGINT);  // SIGINT held off: end as it would have ended the program
+}
 
 bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t echoColumn,
                 bool flushEcho) {
@@ -144,23 +165,48 @@ ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
     return runConsole(lines, out);
 }
 
+// Options come first: --help and --version alone, or --values alone. Every other word is
+// an expression; one that begins with '-' is taken for an option (no expression can, as
+// numbers have no sign) unless "--" comes before it.
 int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
                std::ostream& err, const Terminal& terminal) {
-    if (argc > 1) {
-        const std::string_view argument = argv[1];
-        if (argc == 2 && argument == "--help") {
-            out << USAGE;
-            return finish(out, err);
+    std::vector<std::string_view> expressions;
+    bool values = false, help = false, version = false, options = true;
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view argument = argv[k];
+        if (options && argument == "--") {
+            options = false;
+        } else if (options && argument == "--values") {
+            values = true;
+        } else if (options && argument == "--help") {
+            help = true;
+        } else if (options && argument == "--version") {
+            version = true;
+        } else if (options && argument.size() > 1 && argument[0] == '-') {
+            err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
+            return EXIT_USAGE;
+        } else {
+            expressions.push_back(argument);
         }
-        if (argc == 2 && argument == "--version") {
-            out << "exactcalc " EXACTCALC_VERSION
-                   "\n"
-                   "Copyright (c) 2026 The exactcalc authors; MIT License\n";
-            return finish(out, err);
-        }
-        err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
-        return 2;
     }
+    const int chosen = (values ? 1 : 0) + (help ? 1 : 0) + (version ? 1 : 0);
+    if (chosen > 1 || (chosen == 1 && !expressions.empty())) {
+        err << "exactcalc: give --help, --version, --values or expressions, one of them "
+               "(try --help)\n";
+        return EXIT_USAGE;
+    }
+    if (help) {
+        out << USAGE;
+        return finish(out, err);
+    }
+    if (version) {
+        out << "exactcalc " EXACTCALC_VERSION
+               "\n"
+               "Copyright (c) 2026 The exactcalc authors; MIT License\n";
+        return finish(out, err);
+    }
+    if (values) return answerValues(in, out, err, terminal);
+    if (!expressions.empty() || !options) return answerArguments(expressions, out, err, terminal);
     HistoryFile history(terminal.editing ? HistoryFile::defaultPath() : "", err);
     std::optional<LineEditor> editor;
     try {
@@ -186,14 +232,9 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     const int error = errno;  // the failed read or write's reason, before anything else
     if (end == ConsoleEnd::outputFailed) return reportFailure(err, "write output", error);
     if (end == ConsoleEnd::inputFailed) return reportFailure(err, "read input", error);
-    if (end == ConsoleEnd::interrupted) {
-        // Ctrl-C between lines: what has been answered is written, then the program ends
-        // as SIGINT ends it.
-        out << std::flush;
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
-        return 128 + SIGINT;
-    }
+    // Ctrl-C between lines: what has been answered is written, then the program ends as
+    // SIGINT ends it.
+    if (end == ConsoleEnd::interrupted) endByInterrupt(out);
     // At the end of input typed at a terminal, finish the prompt's line for the shell; a
     // file or pipe gets the transcript as it stands.
     if (end == ConsoleEnd::endOfInput && terminal.input && terminal.output) out << '\n';

@@ -76,9 +76,11 @@ struct Terminal {
     bool status = false;   // standard error is the terminal that shows standard output
 };
 
-// The whole program: `--help`, `--version`, or the dialogue when there are no arguments.
-// Returns the exit status: 0, 1 when output could not be written or input could not be
-// read (reported on `err`), 2 for an unknown argument.
+// The whole program: `--help`, `--version`, expressions as arguments or `--values` (the
+// script modes, values.h), or the dialogue when there are no arguments. Returns the exit
+// status: 0; 1 when output could not be written or input could not be read (reported on
+// `err`), or when an expression of a script mode was a fault; 2 for arguments it does not
+// take.
 int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
                std::ostream& err, const Terminal& terminal);
 

@@ -105,37 +105,80 @@ TEST(Executable, FailedStreamsAreReportedWithStatusOne) {
         {">&-", "exactcalc: cannot write output: Bad file descriptor\n status=1\n"},
         {"</", "exactcalc: cannot read input: Is a directory\n status=1\n"},
     };
-    for (const auto& row : rows) {
-        if (row.redirections == ">/dev/full" && access("/dev/full", W_OK) != 0) continue;
-        // Standard error goes where the shell reads; the redirections apply after that.
-        const std::string stdoutTo = row.redirections[0] == '<' ? " >/dev/null " : " ";
-        EXPECT_EQ(shell("printf '1 + 2\\n' | " + program + " 2>&1" + stdoutTo + row.redirections),
-                  row.expected)
-            << row.redirections;
+    // The dialogue, and the script modes.
+    for (const char* arguments : {"", " --values", " '1 + 2'"}) {
+        for (const auto& row : rows) {
+            if (row.redirections == ">/dev/full" && access("/dev/full", W_OK) != 0) continue;
+            if (row.redirections[0] == '<' && arguments[1] == '\'') continue;  // reads nothing
+            // Standard error goes where the shell reads; the redirections apply after that.
+            const std::string stdoutTo = row.redirections[0] == '<' ? " >/dev/null " : " ";
+            EXPECT_EQ(shell("printf '1 + 2\\n' | " + program + arguments + " 2>&1" + stdoutTo +
+                            row.redirections),
+                      row.expected)
+                << arguments << row.redirections;
+        }
     }
 }
 
-TEST(Executable, Arguments) {
+// Options, and the script modes: values alone, a line each, with faults named on standard
+// error and an empty line in their place, and a status that tells whether every line was
+// answered.
+TEST(Executable, OptionsAndScriptModes) {
+    const std::string tooLong = "1 + " + std::string(77, '1');
     const struct {
-        const char* argument;
+        std::vector<std::string> arguments;
+        std::string input;
         int status;
-        const char* output;
-        const char* errors;
+        std::string output, errors;
     } rows[] = {
-        {"--help", 0, "Usage: exactcalc", ""},
-        {"--version", 0, "exactcalc 1.", ""},
-        {"--verbose", 2, "", "exactcalc: unexpected argument '--verbose' (try --help)\n"},
+        {{"--help"}, "", 0, "Usage: exactcalc", ""},
+        {{"--version"}, "", 0, "exactcalc 1.", ""},
+        {{"--verbose"}, "", 2, "", "exactcalc: unexpected argument '--verbose' (try --help)\n"},
+        {{"--values", "1 + 2"},
+         "",
+         2,
+         "",
+         "exactcalc: give --help, --version, --values or expressions, one of them (try --help)\n"},
+        {{"2 ^ 100", "30 choose 15", "1 / (0 - 2)"},
+         "",
+         0,
+         "1267650600228229401496703205376\n155117520\n-1 / 2\n",
+         ""},
+        {{"1 / 0", "", "6 * 7", "q", "1 + 1"},
+         "",
+         1,
+         "\n\n42\n",
+         "exactcalc: argument 1: Rational::Rational() - Zero denominator,\n"
+         "exactcalc: argument 2: empty expression\n"},
+        {{"--", "-5", tooLong},
+         "",
+         1,
+         "\n\n",
+         "exactcalc: argument 1: Expression::parse() - Bad operator/parameter order.\n"
+         "exactcalc: argument 2: line longer than 80 characters; not answered\n"},
+        {{"--values"},
+         "1 + 2\n\n2 ^ (1 / 2)\n \t\r\n5 !\n2 ^ 30000\n" + tooLong + "\n4 / 6\nq\n7 * 7\n",
+         1,
+         "3\n\n\n\n120\n\n\n2 / 3\n",
+         "exactcalc: line 3: Rational::operator Integer() - Denominator is not 1.\n"
+         "exactcalc: line 6: NOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n"
+         "exactcalc: line 7: line longer than 80 characters; not answered\n"},
+        {{"--values"}, "1 + 1\n2 + 2", 0, "2\n4\n", ""},
+        {{"--values"}, "", 0, "", ""},
     };
     for (const auto& row : rows) {
-        ChildProcess calculator({row.argument});
+        ChildProcess calculator(row.arguments);
+        calculator.write(row.input);
         calculator.closeInput();
-        const std::string output = calculator.readAll(30s);
-        EXPECT_EQ(calculator.wait(), row.status) << row.argument;
-        EXPECT_EQ(output.rfind(row.output, 0), 0u) << row.argument << ": " << output;
-        if (*row.output == '\0') {
-            EXPECT_EQ(output, "") << row.argument;
+        const std::string output = calculator.readAll(60s);
+        const std::string label = row.arguments[0] + " " + row.input.substr(0, 20);
+        EXPECT_EQ(calculator.wait(), row.status) << label;
+        if (row.arguments[0] == "--help" || row.arguments[0] == "--version") {
+            EXPECT_EQ(output.rfind(row.output, 0), 0u) << label << ": " << output;
+        } else {
+            EXPECT_EQ(output, row.output) << label;
         }
-        EXPECT_EQ(calculator.errors(), row.errors) << row.argument;
+        EXPECT_EQ(calculator.errors(), row.errors) << label;
     }
 }
 
