@@ -57,7 +57,7 @@ sanitize:
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXACTCALC_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 \
-	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
