@@ -1,5 +1,7 @@
-// Integer decimal text: reading a numeral, and the steps by ten, multiplyByTen
-// (10x = 8x + 2x) and its exact inverse divideByTen, on which reading and printing rest.
+// Integer decimal text: reading a numeral, and the steps by ten on a whole Integer,
+// multiplyByTen (10x = 8x + 2x), on which reading rests, and its exact inverse
+// divideByTen. Printing (printing.cpp) takes the same steps on the odd parts of its powers
+// of ten, times five and the exact fifth of tens.h, so it calls neither.
 #include <bit>
 #include <cstring>
 #include <limits>
