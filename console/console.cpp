@@ -35,22 +35,6 @@ namespace {
 
 char textBuffer[OUTPUT_BUFFER_SIZE];
 
-// The note of a LiveStatus, shown for as long as this scope lasts.
-class StatusScope {
-public:
-    StatusScope(LiveStatus* status, std::size_t column, const char* echo) : status(status) {
-        if (status != nullptr) status->start(column, echo);
-    }
-    ~StatusScope() {
-        if (status != nullptr) status->stop();
-    }
-    StatusScope(const StatusScope&) = delete;
-    StatusScope& operator=(const StatusScope&) = delete;
-
-private:
-    LiveStatus* status;
-};
-
 constexpr const char* USAGE =
     "Usage: exactcalc [--help | --version]\n"
     "       exactcalc [--] EXPRESSION...\n"
@@ -113,9 +97,7 @@ bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t
         if (flushEcho && !(out << std::flush)) return false;
         std::int32_t shortfall = 0;
         {
-            // The note, if any, is erased before anything else is written, also when a
-            // fault ends the evaluation.
-            const StatusScope note(status, echoColumn + std::strlen(buffer), buffer);
+            const NoteScope note(status, echoColumn + std::strlen(buffer), buffer);
             // The value is released as soon as its text is in the buffer.
             const Rational value = root->evaluate();
             shortfall = value.print(buffer, OUTPUT_BUFFER_SIZE);

@@ -48,4 +48,21 @@ private:
     bool running = false;
 };
 
+// The note of a LiveStatus, when there is one, shown for as long as this scope lasts: it is
+// erased before anything else is written, also when a fault ends the evaluation.
+class NoteScope {
+public:
+    NoteScope(LiveStatus* status, std::size_t column, std::string_view echo) : status(status) {
+        if (status != nullptr) status->start(column, echo);
+    }
+    ~NoteScope() {
+        if (status != nullptr) status->stop();
+    }
+    NoteScope(const NoteScope&) = delete;
+    NoteScope& operator=(const NoteScope&) = delete;
+
+private:
+    LiveStatus* status;
+};
+
 }  // namespace VELD

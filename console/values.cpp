@@ -50,7 +50,7 @@ public:
             const signals::Computing computing;
             std::int32_t shortfall = 0;
             {
-                const StatusScope note(status ? &*status : nullptr);
+                const NoteScope note(status ? &*status : nullptr, 0, "");
                 shortfall = root->evaluate().print(textBuffer, OUTPUT_BUFFER_SIZE);
             }
             if (shortfall == 0) {
@@ -88,22 +88,6 @@ public:
     std::ostream& out;
 
 private:
-    // The note of the status, shown while one expression is evaluated.
-    class StatusScope {
-    public:
-        explicit StatusScope(LiveStatus* status) : status(status) {
-            if (status != nullptr) status->start(0, "");
-        }
-        ~StatusScope() {
-            if (status != nullptr) status->stop();
-        }
-        StatusScope(const StatusScope&) = delete;
-        StatusScope& operator=(const StatusScope&) = delete;
-
-    private:
-        LiveStatus* status;
-    };
-
     std::ostream& err;
     const char* unit;
     const signals::Session session;
