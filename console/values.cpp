@@ -85,9 +85,8 @@ public:
     // True when the program is to stop answering: Ctrl-C, or output that failed.
     bool stopped() const { return signals::endRequested() || !out; }
 
-    std::ostream& out;
-
 private:
+    std::ostream& out;
     std::ostream& err;
     const char* unit;
     const signals::Session session;
