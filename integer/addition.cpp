@@ -102,10 +102,7 @@ void Integer::subtractAt(const std::uint32_t* magnitude, std::uint32_t count,
 
 void Integer::subtractShifted(const std::uint32_t* magnitude, std::uint32_t count,
                               std::uint64_t bits) {
-    const auto offset = static_cast<std::uint32_t>(bits / 32);
-    const std::uint64_t owed =
-        kernels::subtractShiftedFrom(words + offset, magnitude, count, bits % 32);
-    kernels::subtractBorrow(words + offset + count, length - offset - count, owed);
+    length = kernels::subtractAtBits(words, length, magnitude, count, bits);
     normalize();
 }
 

@@ -32,7 +32,7 @@ Integer::Integer(const char* text) {
     constexpr std::uint64_t MOST_BEFORE_STEP = (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
     std::uint64_t small = 0;
     for (; isDigit(*text) && small <= MOST_BEFORE_STEP; ++text)
-        small = tenfold(small) + static_cast<std::uint64_t>(*text - '0');
+        small = timesTen(small) + static_cast<std::uint64_t>(*text - '0');
     Integer value = fromMagnitude(small);
     Integer digit(1);
     for (; isDigit(*text); ++text) {
@@ -70,7 +70,7 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     }
     std::uint64_t previous = 0;
     unsigned char carry = 0;
-    auto tenfoldChunk = [&](std::uint64_t chunk) {
+    auto timesTenChunk = [&](std::uint64_t chunk) {
         const std::uint64_t eight = (chunk << 3) | (previous >> 61);
         const std::uint64_t two = (chunk << 1) | (previous >> 63);
         previous = chunk;
@@ -82,9 +82,9 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     std::uint32_t i = first;
     if (!inPlace) std::memset(product, 0, std::size_t{i} * sizeof(std::uint32_t));
     for (; i + 1 < count; i += 2)
-        storePair(product + i, tenfoldChunk(loadPair(source + i)));
+        storePair(product + i, timesTenChunk(loadPair(source + i)));
     // The last word, when the count is odd, and the bits that leave the top.
-    std::uint64_t top = tenfoldChunk(i < count ? source[i] : 0);
+    std::uint64_t top = timesTenChunk(i < count ? source[i] : 0);
     if (i < count) {
         product[i] = static_cast<std::uint32_t>(top);
         top >>= 32;
@@ -102,7 +102,7 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
 // Solves x = 2y + 8y for y from the low end: x/2 divided by five, where x/2 is read a
 // chunk at a time as the words shifted right by one. Bit by bit this is the recurrence
 // y(n) = x(n+1) ^ y(n-2) ^ carry, with the carry out the majority of the three: the sum
-// y + 4y, built up from bit 0, must reproduce x shifted right by one (see ExactFifth).
+// y + 4y, built up from bit 0, must reproduce x shifted right by one (see ExactFifthStage).
 // Each quotient chunk replaces its dividend chunk once read; the next word's low bit,
 // still a dividend bit, supplies the chunk's top dividend bit. Low words that hold only
 // zeros, up to and including bit 0 of the word after them, give quotient zeros and no
@@ -126,7 +126,7 @@ void Integer::divideByTenFrom(std::uint32_t first) {
     const std::uint32_t count = length;
     std::uint32_t* const magnitude = words;
     std::uint32_t i = first;
-    ExactFifth solve;
+    ExactFifthStage solve;
     for (; i + 2 < count; i += 2) {
         const std::uint64_t chunk = loadPair(magnitude + i);
         storePair(magnitude + i, solve((chunk >> 1) | std::uint64_t{magnitude[i + 2]} << 63));

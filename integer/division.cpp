@@ -67,7 +67,9 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
     const std::uint32_t divisorLength = divisor.length;
     const auto distance = static_cast<std::uint64_t>(highestBit() - divisor.highestBit());
     // The shifted divisor S = |divisor| * 2^m and the quotient bit B = 2^m are kept as the
-    // bit offset m, from `distance` down; at most one subtraction per step. A step obtains
+    // bit offset m, from `distance` down. R < 2S holds at every step: at the first, S's top
+    // bit is R's; after it, R < S and S halves. So one subtraction, at most, settles a
+    // step's quotient bit. A step obtains
     // no storage, so the flag is tested every so many steps: about every 2^16 words
     // subtracted.
     std::uint64_t m = distance;
@@ -76,11 +78,11 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
     // With enough quotient bits to pay for them, the divisor is copied once at each of the
     // 32 bit offsets, so that every subtraction runs over aligned words.
     const std::uint32_t stride = divisorLength + 1;
-    Integer copies;
+    ScratchWords copies;
     const std::uint32_t* copyAt[32] = {};  // the copy at each offset, found without a product
     if (distance >= 128 && std::uint64_t{stride} * 32 <= (1u << 22)) {
-        copies.createSpace(std::uint64_t{stride} * 32);
-        std::uint32_t* copy = copies.words;
+        copies.allocate(std::uint64_t{stride} * 32);
+        std::uint32_t* copy = copies.data();
         std::memcpy(copy, divisorWords, std::size_t{divisorLength} * sizeof(std::uint32_t));
         copy[divisorLength] = 0;
         copyAt[0] = copy;
@@ -95,8 +97,8 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
             checkInterrupt();
             untilCheck = checkEvery;
         }
-        while (kernels::compareShifted(words, length, divisorWords, divisorLength, m) >= 0) {
-            if (copies.isZero()) {
+        if (kernels::compareShifted(words, length, divisorWords, divisorLength, m) >= 0) {
+            if (copies.empty()) {
                 subtractShifted(divisorWords, divisorLength, m);  // R -= S
             } else {
                 const std::uint32_t* shifted = copyAt[m % 32];

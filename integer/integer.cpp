@@ -27,7 +27,7 @@ void serviceInterruptFlag() {
     throw Exception(COMPUTATION_INTERRUPTED);
 }
 
-std::uint32_t* Integer::allocateWords(std::uint64_t n) {
+std::uint32_t* allocateWords(std::uint64_t n) {
     checkInterrupt();
     if (n > std::numeric_limits<std::uint32_t>::max()) throw Exception(NOT_ENOUGH_MEMORY);
     auto* array = new (std::nothrow) std::uint32_t[n];

@@ -5,6 +5,7 @@
 
 #include "common/exception.h"
 #include "integer/interrupt.h"
+#include "integer/scratch_words.h"
 #include "integer/word_pairs.h"
 
 namespace VELD {
@@ -23,6 +24,9 @@ inline constexpr const char* NOT_ENOUGH_MEMORY =
 // zero has length 0, no array and a clear sign flag. The array holds at least `length`
 // words and belongs to this Integer alone (copies are deep). Every operation that may
 // leave high zero words ends with normalize().
+//
+// Work areas that are not values (padded powers, shifted copies) are ScratchWords, never
+// Integers.
 //
 // Magnitudes of up to INLINE_WORDS words are held in the Integer itself, so that everyday
 // values cost no allocation; longer ones have an array of their own on the heap. Either
@@ -124,8 +128,6 @@ private:
     // count is taken 64 bits wide so that callers' size arithmetic never wraps: a count
     // that `length` cannot hold is refused like an allocation that fails.
     void createSpace(std::uint64_t n);
-    // Obtains an array of n words (n > 0), or throws.
-    static std::uint32_t* allocateWords(std::uint64_t n);
     // The steps by ten, for a magnitude whose words below `first` are zero (and, dividing,
     // bit 0 of word `first` too): they start there.
     void multiplyByTenFrom(std::uint32_t first);

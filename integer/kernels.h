@@ -26,26 +26,36 @@ namespace VELD::kernels {
 using Word = std::uint32_t;
 
 enum class Path { portable, assembly };
-// The path of this build: assembly where VELD_ASM is set.
-inline constexpr Path NATIVE = VELD_ASM ? Path::assembly : Path::portable;
+// The path of this build: assembly where EXACTCALC_ASM is set.
+inline constexpr Path NATIVE = EXACTCALC_ASM ? Path::assembly : Path::portable;
 
-// a[0..n) op= the chunks that next(i) gives for words i and i+1, where op is
-// addWithCarryAt or subtractWithBorrowAt, from word i on with the carry or borrow `flag`.
-// Four chunks a step, so that the carry or borrow passes from chunk to chunk without
-// leaving the processor's flag, then the chunks left one at a time. Returns the carry or
-// borrow out, and leaves i at the odd last word, if any.
-template <void (*op)(Word*, std::uint64_t, unsigned char&), typename Next>
+// a[0..n) += (or -= when `subtract`) the chunks that next(i) gives for words i and i+1,
+// from word i on with the carry or borrow `flag`. Four chunks a step, so that the carry or
+// borrow passes from chunk to chunk without leaving the processor's flag, then the chunks
+// left one at a time. Returns the carry or borrow out, and leaves i at the odd last word,
+// if any.
+template <bool subtract, typename Next>
 inline unsigned char chainChunks(Word* a, std::uint32_t n, std::uint32_t& i, Next next,
-                                 unsigned char flag = 0) {
+                                 unsigned char flag) {
     for (; i + 7 < n; i += 8) {
-        op(a + i, next(i), flag);
-        op(a + i + 2, next(i + 2), flag);
-        op(a + i + 4, next(i + 4), flag);
-        op(a + i + 6, next(i + 6), flag);
+        withCarryAt<subtract>(a + i, next(i), flag);
+        withCarryAt<subtract>(a + i + 2, next(i + 2), flag);
+        withCarryAt<subtract>(a + i + 4, next(i + 4), flag);
+        withCarryAt<subtract>(a + i + 6, next(i + 6), flag);
     }
     for (; i + 1 < n; i += 2)
-        op(a + i, next(i), flag);
+        withCarryAt<subtract>(a + i, next(i), flag);
     return flag;
+}
+
+// The last word a[i] op= low (a word) with the carry or borrow `flag`; returns the carry or
+// borrow out.
+template <bool subtract>
+inline std::uint64_t lastWordWithCarry(Word* a, std::uint64_t low, unsigned char flag) {
+    const std::uint64_t word = *a;
+    const std::uint64_t result = subtract ? word - low - flag : word + low + flag;
+    *a = static_cast<Word>(result);
+    return subtract ? (word < low + flag ? 1 : 0) : result >> 32;
 }
 
 // The long loops of a path, each over a[0..8k) for the largest k with 8k <= n, returning
@@ -66,42 +76,40 @@ struct Steps {
                                  unsigned char&) {
         return 0;
     }
-    // a[0..8k) through four FiveTimes stages, each chunk through all four in turn.
-    static std::uint32_t fiveTimesFour(Word*, std::uint32_t, FiveTimes*) { return 0; }
+    // a[0..8k) through four TimesFiveStage stages, each chunk through all four in turn.
+    static std::uint32_t timesFourFives(Word*, std::uint32_t, TimesFiveStage*) { return 0; }
 };
 
 }  // namespace VELD::kernels
 
-#if VELD_ASM
+#if EXACTCALC_ASM
 #include "integer/kernels_x86_64.h"
 #endif
 
 namespace VELD::kernels {
 
+// a[0..n) += b[0..n), or -= when `subtract`, with the carry or borrow `flag` in; returns
+// the carry or borrow out (0 or 1).
+template <bool subtract, Path path = NATIVE>
+inline std::uint64_t combineInto(Word* a, const Word* b, std::uint32_t n, unsigned char flag) {
+    std::uint32_t i = Steps<path>::template aligned<subtract>(a, b, n, flag);
+    flag = chainChunks<subtract>(
+        a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, flag);
+    if (i == n) return flag;
+    return lastWordWithCarry<subtract>(a + i, b[i], flag);
+}
+
 // a[0..n) += b[0..n); returns the carry out (0 or 1). `carry` is the carry in.
 template <Path path = NATIVE>
 inline std::uint64_t addInto(Word* a, const Word* b, std::uint32_t n, unsigned char carry = 0) {
-    std::uint32_t i = Steps<path>::template aligned<false>(a, b, n, carry);
-    carry = chainChunks<addWithCarryAt>(
-        a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, carry);
-    if (i == n) return carry;
-    const std::uint64_t sum = std::uint64_t{a[i]} + b[i] + carry;
-    a[i] = static_cast<Word>(sum);
-    return sum >> 32;
+    return combineInto<false, path>(a, b, n, carry);
 }
 
 // a[0..n) -= b[0..n); returns the borrow out (0 or 1). `borrow` is the borrow in.
 template <Path path = NATIVE>
 inline std::uint64_t subtractFrom(Word* a, const Word* b, std::uint32_t n,
                                   unsigned char borrow = 0) {
-    std::uint32_t i = Steps<path>::template aligned<true>(a, b, n, borrow);
-    borrow = chainChunks<subtractWithBorrowAt>(
-        a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, borrow);
-    if (i == n) return borrow;
-    const std::uint64_t subtrahend = std::uint64_t{b[i]} + borrow;
-    const Word word = a[i];
-    a[i] = static_cast<Word>(word - subtrahend);
-    return word < subtrahend ? 1 : 0;
+    return combineInto<true, path>(a, b, n, borrow);
 }
 
 // a[0..n) += amount (below 2^33), the carry running up through the words; returns what
@@ -169,35 +177,47 @@ private:
     std::uint64_t previous = 0;  // the chunk below, unshifted
 };
 
+// a[0..n) += (b[0..n) << shift), or -= when `subtract`; returns the outflow into word n,
+// or still owed by it (below 2^33).
+template <bool subtract, Path path = NATIVE>
+inline std::uint64_t combineShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    ShiftedChunks shifted(b, shift);
+    unsigned char flag = 0;
+    std::uint32_t i = shifted.runSteps<path, subtract>(a, n, flag);
+    flag = chainChunks<subtract>(
+        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, flag);
+    if (i == n) return flag + shifted.spilled();
+    const std::uint64_t moved = shifted.lastWord(i);
+    return (moved >> 32) + lastWordWithCarry<subtract>(a + i, moved & 0xFFFFFFFFu, flag);
+}
+
 // a[0..n) += (b[0..n) << shift); returns the outflow into word n (below 2^33).
 template <Path path = NATIVE>
 inline std::uint64_t addShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
-    ShiftedChunks shifted(b, shift);
-    unsigned char carry = 0;
-    std::uint32_t i = shifted.runSteps<path, false>(a, n, carry);
-    carry = chainChunks<addWithCarryAt>(
-        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, carry);
-    if (i == n) return carry + shifted.spilled();
-    const std::uint64_t moved = shifted.lastWord(i);
-    const std::uint64_t sum = std::uint64_t{a[i]} + static_cast<Word>(moved) + carry;
-    a[i] = static_cast<Word>(sum);
-    return (sum >> 32) + (moved >> 32);
+    return combineShiftedInto<false, path>(a, b, n, shift);
 }
 
 // a[0..n) -= (b[0..n) << shift); returns the outflow still owed by word n (below 2^33).
 template <Path path = NATIVE>
 inline std::uint64_t subtractShiftedFrom(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
-    ShiftedChunks shifted(b, shift);
-    unsigned char borrow = 0;
-    std::uint32_t i = shifted.runSteps<path, true>(a, n, borrow);
-    borrow = chainChunks<subtractWithBorrowAt>(
-        a, n, i, [&shifted](std::uint32_t at) { return shifted(at); }, borrow);
-    if (i == n) return borrow + shifted.spilled();
-    const std::uint64_t moved = shifted.lastWord(i);
-    const std::uint64_t subtrahend = (moved & 0xFFFFFFFFu) + borrow;
-    const Word word = a[i];
-    a[i] = static_cast<Word>(word - subtrahend);
-    return (moved >> 32) + (word < subtrahend ? 1 : 0);
+    return combineShiftedInto<true, path>(a, b, n, shift);
+}
+
+// The count of a[0..n) with its high zero words dropped.
+inline std::uint32_t significantWords(const Word* a, std::uint32_t n) {
+    while (n > 0 && a[n - 1] == 0)
+        --n;
+    return n;
+}
+
+// a[0..n) -= b[0..bn) << bits, for a normal magnitude a at least that much; returns a's
+// count afterwards, high zeros dropped.
+inline std::uint32_t subtractAtBits(Word* a, std::uint32_t n, const Word* b, std::uint32_t bn,
+                                    std::uint64_t bits) {
+    const auto offset = static_cast<std::uint32_t>(bits / 32);
+    const std::uint64_t owed = subtractShiftedFrom(a + offset, b, bn, bits % 32);
+    subtractBorrow(a + offset + bn, n - offset - bn, owed);
+    return significantWords(a, n);
 }
 
 // a[0..n] = b[0..n) << shift, for 0 < shift < 32: n + 1 words.
@@ -238,29 +258,27 @@ inline constexpr auto noLead = [](Word*, std::uint32_t, auto*) { return std::uin
 // a[0..n) *= 5^steps in place, a pass of `steps` stages of times five; returns what
 // leaves word n-1 (below 2^10).
 template <unsigned steps, Path path = NATIVE>
-std::uint64_t timesFive(Word* a, std::uint32_t n) {
+std::uint64_t timesFives(Word* a, std::uint32_t n) {
     if constexpr (steps == 4) {
-        return throughStages<FiveTimes, steps>(a, n, Steps<path>::fiveTimesFour);
+        return throughStages<TimesFiveStage, steps>(a, n, Steps<path>::timesFourFives);
     } else {
-        return throughStages<FiveTimes, steps>(a, n, noLead);
+        return throughStages<TimesFiveStage, steps>(a, n, noLead);
     }
 }
 
 // a[0..n) /= 5^steps in place, for a multiple of it (nothing leaves the top); returns the
 // new count of words, high zeros dropped.
 template <unsigned steps>
-std::uint32_t fifthsOf(Word* a, std::uint32_t n) {
-    throughStages<ExactFifth, steps>(a, n, noLead);
-    while (n > 0 && a[n - 1] == 0)
-        --n;
-    return n;
+std::uint32_t exactFifths(Word* a, std::uint32_t n) {
+    throughStages<ExactFifthStage, steps>(a, n, noLead);
+    return significantWords(a, n);
 }
 
 __extension__ typedef unsigned __int128 Wide;
 
 // x * driver on a pair of registers, for a product below 2^128: x << p added for each set
 // bit p of the driver.
-inline Wide timesSetBits(std::uint64_t x, std::uint64_t driver) {
+inline Wide wideProduct(std::uint64_t x, std::uint64_t driver) {
     Wide sum = 0;
     for (std::uint64_t bits = driver; bits != 0; bits &= bits - 1)
         sum += static_cast<Wide>(x) << std::countr_zero(bits);
@@ -271,7 +289,7 @@ inline Wide timesSetBits(std::uint64_t x, std::uint64_t driver) {
 // runs on above the three words it covers, and what leaves word n-1 is dropped.
 inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t high) {
     unsigned char carry = 0;
-    addWithCarryAt(a, low, carry);
+    withCarryAt<false>(a, low, carry);
     const std::uint64_t top = std::uint64_t{a[2]} + high + carry;
     a[2] = static_cast<Word>(top);
     if ((top >> 32) != 0) addCarry(a + 3, n - 3, top >> 32);

@@ -1,6 +1,6 @@
 // The assembly path of the word kernels (see kernels.h), for x86-64 with GCC or clang:
 // the long loops of the aligned and shifted additions and subtractions, and of print's
-// four stages of times five. Included by kernels.h only, where VELD_ASM is set.
+// four stages of times five. Included by kernels.h only, where EXACTCALC_ASM is set.
 //
 // Why assembly: a chain of add-with-carry (or subtract-with-borrow) instructions passes
 // its carry in the processor's carry flag (CF) from one 64-bit chunk to the next. The
@@ -153,7 +153,7 @@ void shiftedLoop(std::uint32_t* a, const std::uint32_t* b, std::uint32_t steps,
 }
 #undef VELD_SHIFTED_LOOP
 
-// a[0..8 steps) through four stages of FiveTimes (x + (x << 2), with the two bits from the
+// a[0..8 steps) through four stages of TimesFiveStage (x + (x << 2), with the two bits from the
 // chunk below and the stage's carry), each chunk through all four in turn, steps > 0.
 //   reads      a[0..8 steps); stage[0..4), each stage's chunk below (offset 0) and carry
 //              byte (offset 8)
@@ -195,8 +195,8 @@ void shiftedLoop(std::uint32_t* a, const std::uint32_t* b, std::uint32_t steps,
         "adcq %[t3], %[x3]\n\t"                                                               \
         "setc " #k "*16+8(%[stage])\n\t"
 
-inline void fiveTimesFourLoop(std::uint32_t* a, std::uint32_t steps, FiveTimes* stage) {
-    static_assert(sizeof(FiveTimes) == 16 && offsetof(FiveTimes, carry) == 8);
+inline void timesFourFivesLoop(std::uint32_t* a, std::uint32_t steps, TimesFiveStage* stage) {
+    static_assert(sizeof(TimesFiveStage) == 16 && offsetof(TimesFiveStage, carry) == 8);
     std::uint64_t x0, x1, x2, x3, t0, t1, t2, t3, below;
     unsigned char carry;
     asm volatile(
@@ -256,9 +256,9 @@ struct Steps<Path::assembly> {
         x86_64::shiftedLoopBy<subtract>[shift](a, b, n / 8, below, flag);
         return n / 8 * 8;
     }
-    static std::uint32_t fiveTimesFour(Word* a, std::uint32_t n, FiveTimes* stage) {
+    static std::uint32_t timesFourFives(Word* a, std::uint32_t n, TimesFiveStage* stage) {
         if (n < 8) return 0;
-        x86_64::fiveTimesFourLoop(a, n / 8, stage);
+        x86_64::timesFourFivesLoop(a, n / 8, stage);
         return n / 8 * 8;
     }
 };

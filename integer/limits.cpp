@@ -23,7 +23,7 @@ bool smallMagnitude(const Integer& x, std::uint64_t& value) {
 // True when x * y > MOST_BITS - 1, for x below 2^38: the product is formed exactly by
 // shift-and-add on a pair of registers (below 2^102), as every product here is.
 bool beyondMostBits(std::uint64_t x, std::uint64_t y) {
-    return kernels::timesSetBits(y, x) > MOST_BITS - 1;
+    return kernels::wideProduct(y, x) > MOST_BITS - 1;
 }
 
 }  // namespace

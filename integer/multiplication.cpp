@@ -50,8 +50,8 @@ private:
 
 // |m| * |d| for magnitudes of 64 bits at most, on a pair of registers: m << p added for each
 // set bit p of d.
-Integer smallProduct(std::uint64_t m, std::uint64_t d) {
-    const Wide sum = kernels::timesSetBits(m, d);
+Integer registerProduct(std::uint64_t m, std::uint64_t d) {
+    const Wide sum = kernels::wideProduct(m, d);
     const auto low = static_cast<std::uint64_t>(sum);
     const auto high = static_cast<std::uint64_t>(sum >> 64);
     if (high == 0) return Integer::fromMagnitude(low);
@@ -65,8 +65,9 @@ Integer smallProduct(std::uint64_t m, std::uint64_t d) {
 // the driver, chunk << p for its set bits p is summed on a pair of registers, and the
 // 96-bit sum added in at once. Kept out of line: inlined, its inner loop is compiled
 // longer.
-[[gnu::noinline]] void addChunkTimes(std::uint32_t* sum, std::uint32_t total, std::uint64_t chunk,
-                                     const std::uint32_t* driver, std::uint32_t length) {
+[[gnu::noinline]] void addRegisterTimesWords(std::uint32_t* sum, std::uint32_t total,
+                                             std::uint64_t chunk, const std::uint32_t* driver,
+                                             std::uint32_t length) {
     InterruptPacer pacer(2);
     // chunk << p for every p a driver word's bit can give, made once for all the words: a
     // shift by a register takes several times the work of a load.
@@ -141,7 +142,7 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     if (multiplicand.isZero() || driver.isZero()) return accumulator;
     const std::uint32_t count = multiplicand.length;
     if (multiplicand.fitsRegister() && driver.fitsRegister()) {
-        return smallProduct(multiplicand.magnitude(), driver.magnitude());
+        return registerProduct(multiplicand.magnitude(), driver.magnitude());
     }
     accumulator.createSpace(std::uint64_t{count} + driver.length + 1);
     std::memset(accumulator.words, 0, std::size_t{accumulator.length} * sizeof(std::uint32_t));
@@ -149,22 +150,22 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     std::uint32_t* const sum = accumulator.words;
     const std::uint32_t total = accumulator.length;
     if (count <= 2) {
-        addChunkTimes(sum, total, count == 2 ? loadPair(source) : source[0], driver.words,
-                      driver.length);
+        addRegisterTimesWords(sum, total, count == 2 ? loadPair(source) : source[0], driver.words,
+                              driver.length);
         accumulator.normalize();
         return accumulator;
     }
     InterruptPacer pacer(count);
     BitColumns columns;
-    Integer shifted;
+    ScratchWords shifted;  // the multiplicand shifted, count + 1 words, made when first needed
     for (std::uint32_t base = 0; base < driver.length; base += BitColumns::WORDS) {
         const std::uint32_t blocks = columns.take(driver.words + base, driver.length - base);
         for (unsigned shift = 0; shift < 32; ++shift) {
             if (columns.sharing[shift] == 0) continue;
             const bool copied = shift != 0 && columns.sharing[shift] > 1;
             if (copied) {
-                if (shifted.isZero()) shifted.createSpace(std::uint64_t{count} + 1);
-                kernels::copyShifted(shifted.words, source, count, shift);
+                if (shifted.empty()) shifted.allocate(std::uint64_t{count} + 1);
+                kernels::copyShifted(shifted.data(), source, count, shift);
             }
             for (std::uint32_t block = 0; block < blocks; ++block) {
                 for (std::uint32_t bits = columns.column[shift][block]; bits != 0;
@@ -176,7 +177,7 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
                     if (shift == 0) {
                         out = kernels::addInto(sum + i, source, count);
                     } else if (copied) {
-                        out = kernels::addInto(sum + i, shifted.words, ++n);
+                        out = kernels::addInto(sum + i, shifted.data(), ++n);
                     } else {
                         out = kernels::addShiftedInto(sum + i, source, count, shift);
                     }
@@ -189,9 +190,11 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     return accumulator;
 }
 
-// The operand with no more clear bits than the other is the multiplicand, so the one with
-// fewer set bits drives the additions; a tie, or a zero left operand, keeps this one as
-// the multiplicand.
+// The operand with no more clear bits than the other (counted over whole words) is the
+// multiplicand, and the other drives; a tie, or a zero left operand, keeps this one as the
+// multiplicand. Of two operands of equal length the one with fewer set bits drives, so
+// fewer additions are made; of unequal lengths the longer may drive with more set bits
+// (0xFFFFFFFF times four words of 0xFFFFFFFE drives with 124).
 //   signs:  + * + = +,  + * - = -,  - * + = -,  - * - = +,  zero never signed
 Integer Integer::operator*(const Integer& other) const {
     const bool thisMultiplies = isZero() || (!other.isZero() && isMultiplicand(*this, other));

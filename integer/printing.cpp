@@ -56,7 +56,7 @@ Wide opaque(Wide v) {
 }
 
 // 10v = 8v + 2v on a pair of registers; v below 2^124.
-Wide tenfoldWide(Wide v) {
+Wide timesTenWide(Wide v) {
     return opaque(v << 3) + (v << 1);
 }
 
@@ -91,7 +91,7 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
     Wide powers[BLOCK];
     powers[0] = pw;
     for (unsigned k = 1; k < n; ++k)
-        powers[k] = tenfoldWide(powers[k - 1]);
+        powers[k] = timesTenWide(powers[k - 1]);
     std::uint64_t value = 0;
     bool valid = true;
     for (unsigned k = n; k-- > 0;) {
@@ -111,9 +111,9 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
         rw -= ifBit(3, p8) + ifBit(2, p4) + ifBit(1, p2) + ifBit(0, p1);
         valid = valid && digit <= 9;
         *out++ = static_cast<char>('0' + digit);
-        value = tenfold(value) + digit;
+        value = timesTen(value) + digit;
     }
-    if (!valid) return {tenfold(TEN_POWERS[n - 1]) - 1, false};
+    if (!valid) return {timesTen(TEN_POWERS[n - 1]) - 1, false};
     return {value, exact || rw >= value};
 }
 
@@ -123,12 +123,12 @@ constexpr std::uint32_t SHORT_POWER = 8;
 // product = f[0..n) * times, for n <= SHORT_POWER and times below 2^54: for each 64-bit
 // chunk of f, f << s for each set bit s of times is summed on a pair of registers, with
 // what the chunk below carried. Returns the count of product's words, high zeros dropped.
-std::uint32_t shortProduct(std::uint32_t* product, const std::uint32_t* f, std::uint32_t n,
-                           std::uint64_t times) {
+std::uint32_t wordsTimesRegister(std::uint32_t* product, const std::uint32_t* f, std::uint32_t n,
+                                 std::uint64_t times) {
     std::uint64_t carried = 0;
     std::uint32_t i = 0;
     auto chunkTimes = [&](std::uint64_t x) {
-        const Wide sum = kernels::timesSetBits(x, times) + carried;
+        const Wide sum = kernels::wideProduct(x, times) + carried;
         carried = static_cast<std::uint64_t>(sum >> 64);
         return static_cast<std::uint64_t>(sum);
     };
@@ -146,7 +146,8 @@ std::uint32_t shortProduct(std::uint32_t* product, const std::uint32_t* f, std::
 // Words the store needs to hold every 5^(BLOCK k) that print may use for a remainder of
 // `bits` bits, each with its count of words after it; 0 when that is more than
 // STORE_LIMIT. Such a power is used when 10^(BLOCK k) <= r, so below 2^bits, and its digit
-// is within the capacity. 10^16 has more than 53 bits and 5^16 fewer than 38.
+// is within the capacity. 10^16 is at least 2^53 and 5^16 below 2^38, so 10^(BLOCK k) has
+// at least 53k bits and 5^(BLOCK k) at most 38k.
 std::uint64_t storeSize(std::uint64_t bits, std::uint32_t capacity) {
     std::uint64_t total = 0;
     for (std::uint64_t exponent = 0, tenBits = 0, fiveBits = 32;
@@ -170,7 +171,7 @@ char* writeDigits(char* out, std::uint64_t r, std::uint64_t p) {
         }
         *out++ = static_cast<char>('0' + digit);
         if (p == 1) return out;
-        p = ExactFifth()(p >> 1);
+        p = ExactFifthStage()(p >> 1);
     }
 }
 
@@ -218,9 +219,9 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
             beyond = true;
             break;
         }
-        power = tenfold(power);
+        power = timesTen(power);
     }
-    if (!beyond) power = ExactFifth()(power >> 1);
+    if (!beyond) power = ExactFifthStage()(power >> 1);
 
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
@@ -259,20 +260,21 @@ struct Integer::LongPrint {
     // r -= times P, for times P <= r: P shifted by each set bit of times, subtracted.
     void subtractTimes(std::uint64_t times, std::uint64_t e);
 
-    // r, with STEP_WORDS zero words above it for the kept powers' zero words to be
-    // subtracted from.
-    Integer remainder;
+    // The remainder r: count words in use, with STEP_WORDS zero words above them for the
+    // kept powers' zero words to be subtracted from.
+    ScratchWords remainder;
+    std::uint32_t remainderCount;
     std::uint64_t room;
     std::uint64_t remainderBits;
     std::uint32_t capacity;
     // The odd part of the power being built: count words in use of keptWords(length + 1),
     // the rest zero. 5^d <= 10^(d-1) * 10 <= 10 r < 16 r needs a word more than r at most.
-    Integer odd;
+    ScratchWords odd;
     std::uint32_t count = 1;
     // The kept powers' odd parts, one after another, each padded to keptWords and followed
     // by its count of words.
     bool keepAll;
-    Integer store;
+    ScratchWords store;
     std::uint64_t stored = 0;  // words of the store in use
     // The current block's power: its odd part and count of words.
     std::uint32_t* power = nullptr;
@@ -280,23 +282,24 @@ struct Integer::LongPrint {
 };
 
 Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
-    : room(std::uint64_t{value.length} + STEP_WORDS), capacity(capacity) {
-    remainder.createSpace(room);
-    std::memcpy(remainder.words, value.words, std::size_t{value.length} * sizeof(std::uint32_t));
-    std::memset(remainder.words + value.length, 0, STEP_WORDS * sizeof(std::uint32_t));
-    remainder.length = value.length;
-    remainderBits = kernels::bitLength(remainder.words, remainder.length);
+    : remainder(std::uint64_t{value.length} + STEP_WORDS),
+      remainderCount(value.length),
+      room(std::uint64_t{value.length} + STEP_WORDS),
+      capacity(capacity) {
+    std::memcpy(remainder.data(), value.words, std::size_t{value.length} * sizeof(std::uint32_t));
+    std::memset(remainder.data() + value.length, 0, STEP_WORDS * sizeof(std::uint32_t));
+    remainderBits = kernels::bitLength(remainder.data(), remainderCount);
     const std::uint64_t oddWords = keptWords(std::uint64_t{value.length} + 1);
-    odd.createSpace(oddWords);
-    std::memset(odd.words, 0, oddWords * sizeof(std::uint32_t));
-    odd.words[0] = 1;
+    odd.allocate(oddWords);
+    std::memset(odd.data(), 0, oddWords * sizeof(std::uint32_t));
+    odd.data()[0] = 1;
     const std::uint64_t storeNeeded = storeSize(remainderBits, capacity);
     keepAll = storeNeeded != 0;
-    if (keepAll) store.createSpace(storeNeeded);
+    if (keepAll) store.allocate(storeNeeded);
 }
 
 std::uint64_t Integer::LongPrint::climb() {
-    std::uint32_t* const five = odd.words;
+    std::uint32_t* const five = odd.data();
     std::uint64_t exponent = 0;
     for (;;) {
         // 10^k P < 2^(bits of P + 4k - 1): while that is at most r's top power of two, k
@@ -304,19 +307,20 @@ std::uint64_t Integer::LongPrint::climb() {
         const std::uint64_t bits = kernels::bitLength(five, count) + exponent;
         const unsigned steps = bits + 16 <= remainderBits ? 4 : bits + 8 <= remainderBits ? 2 : 1;
         if (steps == 1 &&
-            kernels::compareShifted(remainder.words, remainder.length, five, count, exponent) < 0)
+            kernels::compareShifted(remainder.data(), remainderCount, five, count, exponent) < 0)
             return exponent;
         if (keepAll && exponent % BLOCK == 0 && exponent < capacity) {
             const std::uint64_t kept = keptWords(count);
-            std::memcpy(store.words + stored, five, std::size_t{count} * sizeof(std::uint32_t));
-            std::memset(store.words + stored + count, 0, (kept - count) * sizeof(std::uint32_t));
-            stored += kept;
-            store.words[stored++] = count;
+            std::uint32_t* const at = store.data() + stored;
+            std::memcpy(at, five, std::size_t{count} * sizeof(std::uint32_t));
+            std::memset(at + count, 0, (kept - count) * sizeof(std::uint32_t));
+            at[kept] = count;
+            stored += kept + 1;
         }
         checkInterrupt();
-        const std::uint64_t out = steps == 4   ? kernels::timesFive<4>(five, count)
-                                  : steps == 2 ? kernels::timesFive<2>(five, count)
-                                               : kernels::timesFive<1>(five, count);
+        const std::uint64_t out = steps == 4   ? kernels::timesFives<4>(five, count)
+                                  : steps == 2 ? kernels::timesFives<2>(five, count)
+                                               : kernels::timesFives<1>(five, count);
         if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
         exponent += steps;
     }
@@ -328,23 +332,23 @@ std::uint64_t Integer::LongPrint::climb() {
 // leave the padding zero.
 void Integer::LongPrint::nextPower(std::uint64_t block, std::uint64_t digits) {
     if (keepAll) {
-        powerCount = store.words[stored - 1];
+        powerCount = store.data()[stored - 1];
         stored -= keptWords(powerCount) + 1;
-        power = store.words + stored;
+        power = store.data() + stored;
         return;
     }
     const bool top = power == nullptr;
     if (top) {
-        power = odd.words;
+        power = odd.data();
         powerCount = count;
     }
     std::uint64_t steps = top ? digits - BLOCK * block : BLOCK;
     for (; steps >= 4; steps -= 4) {
         checkInterrupt();
-        powerCount = kernels::fifthsOf<4>(power, powerCount);
+        powerCount = kernels::exactFifths<4>(power, powerCount);
     }
     for (; steps > 0; --steps)
-        powerCount = kernels::fifthsOf<1>(power, powerCount);
+        powerCount = kernels::exactFifths<1>(power, powerCount);
 }
 
 // A short P's product is summed on registers first and subtracted once.
@@ -352,19 +356,22 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
     checkInterrupt();
     if (powerCount <= SHORT_POWER) {
         std::uint32_t product[SHORT_POWER + 2];
-        const std::uint32_t productCount = shortProduct(product, power, powerCount, times);
-        if (productCount != 0) remainder.subtractShifted(product, productCount, e);
+        const std::uint32_t productCount = wordsTimesRegister(product, power, powerCount, times);
+        if (productCount != 0) {
+            remainderCount =
+                kernels::subtractAtBits(remainder.data(), remainderCount, product, productCount, e);
+        }
         return;
     }
     const auto kept = static_cast<std::uint32_t>(keptWords(powerCount));
     for (std::uint64_t bits = times; bits != 0; bits &= bits - 1) {
         const std::uint64_t at = e + std::countr_zero(bits);
         const auto offset = static_cast<std::uint32_t>(at / 32);
-        std::uint32_t* const from = remainder.words + offset;
+        std::uint32_t* const from = remainder.data() + offset;
         const std::uint64_t owed = kernels::subtractShiftedFrom(from, power, kept, at % 32);
         kernels::subtractBorrow(from + kept, room - offset - kept, owed);
     }
-    remainder.normalize();
+    remainderCount = kernels::significantWords(remainder.data(), remainderCount);
 }
 
 // q is found from the top 64 bits of P (or all of them) and r's 128 bits from the same bit
@@ -376,8 +383,8 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     const std::uint64_t offset = powerBits > 64 ? powerBits - 64 : 0;
     const std::uint64_t pw = offset >= e ? bitsAt(power, powerCount, offset - e)
                                          : bitsAt(power, powerCount, 0) << (e - offset);
-    const Wide rw = bitsAt(remainder.words, remainder.length, offset) |
-                    static_cast<Wide>(bitsAt(remainder.words, remainder.length, offset + 64)) << 64;
+    const Wide rw = bitsAt(remainder.data(), remainderCount, offset) |
+                    static_cast<Wide>(bitsAt(remainder.data(), remainderCount, offset + 64)) << 64;
     const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
     if (found.certain) {
         subtractTimes(found.value, e);
@@ -385,8 +392,9 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     }
     std::uint64_t value = found.value;  // at least 1 here
     subtractTimes(value - 1, e);
-    if (kernels::compareShifted(remainder.words, remainder.length, power, powerCount, e) >= 0) {
-        remainder.subtractShifted(power, powerCount, e);
+    if (kernels::compareShifted(remainder.data(), remainderCount, power, powerCount, e) >= 0) {
+        remainderCount =
+            kernels::subtractAtBits(remainder.data(), remainderCount, power, powerCount, e);
     } else {
         --value;
     }
@@ -406,7 +414,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     for (std::uint64_t block = topBlock; block > 0; --block) {
         const std::uint64_t e = BLOCK * block;
         const auto n = static_cast<unsigned>(block == topBlock ? digits - e : BLOCK);
-        if (print.remainder.isZero()) {  // every digit left is 0
+        if (print.remainderCount == 0) {  // every digit left is 0
             std::memset(out, '0', n + e);
             out += n + e;
             *out = '\0';
@@ -418,7 +426,8 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     }
     // The last block, below 10^BLOCK < 2^64, on registers.
     const auto n = static_cast<unsigned>(topBlock == 0 ? digits : BLOCK);
-    *writeDigits(out, print.remainder.magnitude(), TEN_POWERS[n - 1]) = '\0';
+    // The words above the remainder's count are zero, and there are at least two words.
+    *writeDigits(out, loadPair(print.remainder.data()), TEN_POWERS[n - 1]) = '\0';
     return 0;
 }
 

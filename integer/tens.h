@@ -20,7 +20,7 @@ inline std::uint64_t plusShifted(std::uint64_t v, int shift) {
 }
 
 // 10v = 8v + 2v, on one register: a value below 2^60 times ten.
-inline std::uint64_t tenfold(std::uint64_t v) {
+inline std::uint64_t timesTen(std::uint64_t v) {
     return plusShifted(v << 1, 2);
 }
 
@@ -28,7 +28,7 @@ inline std::uint64_t tenfold(std::uint64_t v) {
 // that leave the chunk below (the top of `below`, that chunk as it came in) and the carry
 // out of its sum. The layout is fixed: the assembly's four-stage loop keeps each stage's
 // `below` at offset 0 and its carry in the byte at offset 8.
-struct FiveTimes {
+struct TimesFiveStage {
     std::uint64_t operator()(std::uint64_t x) {
         const std::uint64_t four = (x << 2) | (below >> 62);
         below = x;
@@ -47,7 +47,7 @@ struct FiveTimes {
 // and put into itself the recurrence doubles the bits it settles at each round:
 //     y = (z - 4z) + 16y = z1 + 16y, then y = (z1 + 16 z1) + 256y, and so on,
 // until after the rounds for 4, 16, 256, 2^16 and 2^32 the term in y has left the chunk.
-class ExactFifth {
+class ExactFifthStage {
 public:
     std::uint64_t operator()(std::uint64_t dividend) {
         std::uint64_t y = dividend - topTwo - carry;

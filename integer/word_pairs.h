@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "integer/assembly.h"
-#if VELD_ASM
+#if EXACTCALC_ASM
 #include <immintrin.h>
 #endif
 
@@ -33,55 +33,40 @@ inline void storePair(std::uint32_t* pair, std::uint64_t chunk) {
     }
 }
 
-// x + y + carry, for a carry of 0 or 1; the carry out of the chunk replaces carry. On
-// x86-64 this is the processor's add-with-carry, which chains through a loop.
+// x + y + flag, or x - y - flag when `subtract`, for a carry or borrow `flag` of 0 or 1;
+// the carry or borrow out of the chunk replaces flag. On x86-64 this is the processor's
+// add-with-carry or subtract-with-borrow, which chains through a loop.
+template <bool subtract>
+inline std::uint64_t withCarry(std::uint64_t x, std::uint64_t y, unsigned char& flag) {
+#if EXACTCALC_ASM
+    unsigned long long result;
+    flag = subtract ? _subborrow_u64(flag, x, y, &result) : _addcarry_u64(flag, x, y, &result);
+    return result;
+#else
+    std::uint64_t result;
+    bool out, again;
+    if constexpr (subtract) {
+        out = __builtin_sub_overflow(x, y, &result);
+        again = __builtin_sub_overflow(result, flag, &result);
+    } else {
+        out = __builtin_add_overflow(x, y, &result);
+        again = __builtin_add_overflow(result, flag, &result);
+    }
+    flag = static_cast<unsigned char>(out | again);
+    return result;
+#endif
+}
+
 inline std::uint64_t addWithCarry(std::uint64_t x, std::uint64_t y, unsigned char& carry) {
-#if VELD_ASM
-    unsigned long long sum;
-    carry = _addcarry_u64(carry, x, y, &sum);
-    return sum;
-#else
-    std::uint64_t sum;
-    const bool out = __builtin_add_overflow(x, y, &sum);
-    carry = static_cast<unsigned char>(out | __builtin_add_overflow(sum, carry, &sum));
-    return sum;
-#endif
+    return withCarry<false>(x, y, carry);
 }
 
-// x - y - borrow, for a borrow of 0 or 1; the borrow out of the chunk replaces borrow.
-inline std::uint64_t subtractWithBorrow(std::uint64_t x, std::uint64_t y, unsigned char& borrow) {
-#if VELD_ASM
-    unsigned long long difference;
-    borrow = _subborrow_u64(borrow, x, y, &difference);
-    return difference;
-#else
-    std::uint64_t difference;
-    const bool out = __builtin_sub_overflow(x, y, &difference);
-    borrow =
-        static_cast<unsigned char>(out | __builtin_sub_overflow(difference, borrow, &difference));
-    return difference;
-#endif
-}
-
-// The same on the chunk at `pair`, the result written back in place: x86-64's
-// add-with-carry and subtract-with-borrow then read and write the words directly, and
-// the carry stays in the processor's flag from chunk to chunk. The integer code is built
-// without type-based alias analysis, so that a chunk written so and the 32-bit words it
-// covers may be mixed.
-inline void addWithCarryAt(std::uint32_t* pair, std::uint64_t y, unsigned char& carry) {
-#if VELD_ASM
-    carry = _addcarry_u64(carry, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
-#else
-    storePair(pair, addWithCarry(loadPair(pair), y, carry));
-#endif
-}
-
-inline void subtractWithBorrowAt(std::uint32_t* pair, std::uint64_t y, unsigned char& borrow) {
-#if VELD_ASM
-    borrow = _subborrow_u64(borrow, loadPair(pair), y, reinterpret_cast<unsigned long long*>(pair));
-#else
-    storePair(pair, subtractWithBorrow(loadPair(pair), y, borrow));
-#endif
+// The same on the chunk at `pair`, the result written back in place. The chunk is loaded
+// and stored through memcpy, which the compiler makes one move each, and which may be mixed
+// freely with the 32-bit words it covers.
+template <bool subtract>
+inline void withCarryAt(std::uint32_t* pair, std::uint64_t y, unsigned char& flag) {
+    storePair(pair, withCarry<subtract>(loadPair(pair), y, flag));
 }
 
 }  // namespace VELD

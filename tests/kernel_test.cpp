@@ -21,7 +21,7 @@ using Words = std::vector<std::uint32_t>;
 template <typename Body>
 void forEachPath(Body body) {
     body(std::integral_constant<Path, Path::portable>{});
-#if VELD_ASM
+#if EXACTCALC_ASM
     body(std::integral_constant<Path, Path::assembly>{});
 #endif
 }
@@ -125,9 +125,9 @@ TEST(Kernels, TimesFiveAndItsInverse) {
             for (const auto& [a, b] : operandsOf(n, rng)) {
                 for (const Words& x : {a, b}) {
                     Outcome one{x, 0}, two{x, 0}, four{x, 0};
-                    one.out = kernels::timesFive<1, path>(one.words.data(), n);
-                    two.out = kernels::timesFive<2, path>(two.words.data(), n);
-                    four.out = kernels::timesFive<4, path>(four.words.data(), n);
+                    one.out = kernels::timesFives<1, path>(one.words.data(), n);
+                    two.out = kernels::timesFives<2, path>(two.words.data(), n);
+                    four.out = kernels::timesFives<4, path>(four.words.data(), n);
                     ASSERT_EQ(one, timesFiveReference(x, 1)) << name(path) << " n=" << n;
                     ASSERT_EQ(two, timesFiveReference(x, 2)) << name(path) << " n=" << n;
                     ASSERT_EQ(four, timesFiveReference(x, 4)) << name(path) << " n=" << n;
@@ -135,7 +135,7 @@ TEST(Kernels, TimesFiveAndItsInverse) {
                     Words product = four.words;
                     product.push_back(static_cast<std::uint32_t>(four.out));
                     auto count = static_cast<std::uint32_t>(product.size());
-                    count = kernels::fifthsOf<4>(product.data(), count);
+                    count = kernels::exactFifths<4>(product.data(), count);
                     Words back = x;
                     while (!back.empty() && back.back() == 0)
                         back.pop_back();
