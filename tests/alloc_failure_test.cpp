@@ -58,6 +58,10 @@ TEST(AllocationFailure, IntegerCoreOperations) {
         c = c + a;
         char text[128];
         ASSERT_EQ(c.print(text, sizeof text), 0);
+        // A product with a shifted copy of the multiplicand, and a long division with copies
+        // of the divisor at every bit offset: both work areas of their own.
+        Integer d = c * c * c;
+        d.integerDivision(a);
     });
     // Reading, copying, growing sums and printing each obtain storage at least once.
     EXPECT_GE(injected, 15u);
