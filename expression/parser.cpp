@@ -7,12 +7,14 @@
 #include <utility>
 
 #include "expression/expression.h"
+#include "expression/operators.h"
 
 namespace VELD {
 
 namespace {
 
 constexpr const char* INVALID_EXPRESSION = "Expression::parse() - Invalid expression.";
+constexpr const char* TOO_DEEP = "Expression::parse() - Nested too deeply.";
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -28,38 +30,8 @@ std::size_t skipWhiteSpace(const char* text) {
     return count;
 }
 
-// The operator at the start of text; "choose" must match all six letters, and what follows
-// it is not looked at.
-Operation getOperation(const char* text) {
-    switch (text[0]) {
-        case '+':
-            return Operation::add;
-        case '-':
-            return Operation::subtract;
-        case '*':
-            return Operation::multiply;
-        case '/':
-            return Operation::divide;
-        case '!':
-            return Operation::factorial;
-        case '^':
-            return Operation::power;
-        case 'c':
-            return std::strncmp(text, "choose", 6) == 0 ? Operation::choose : Operation::none;
-        default:
-            return Operation::none;
-    }
-}
-
-std::size_t getOperatorLength(const char* text) {
-    return std::strncmp(text, "choose", 6) == 0 ? 6 : 1;
-}
-
 // An operator is accepted only right after the left operand.
-bool checkOrder(Operation operation, bool hasLeft, bool hasRight) {
-    if (operation == Operation::none) return true;
-    const int code = static_cast<int>(operation);
-    if (code < 1 || code > 7) return false;
+bool checkOrder(bool hasLeft, bool hasRight) {
     return hasLeft && !hasRight;
 }
 
@@ -81,11 +53,20 @@ struct Level {
     }
 };
 
+std::unique_ptr<Expression> parseLevel(const char* text, unsigned depth, std::size_t& end);
+
 // "(": the nested level is parsed first, so a fault inside the group comes before the
-// group's own outcome; then the whole group is stepped over.
-std::size_t readGroup(Level& level, const char* text) {
-    level.takeOperand(Expression::parse(text + 1), "Expression::parse() - Too many parameters.");
-    return Expression::skipExpression(text);
+// group's own outcome; then the whole group is stepped over. The group ends where its
+// level ended: a level reads only digits, operators, white space and whole groups, so the
+// ")" it stops at is the one that closes the group, as counting brackets would find. A
+// level that met the end of the text leaves the group unclosed.
+std::size_t readGroup(Level& level, const char* text, unsigned depth) {
+    if (depth == Expression::NESTING_LIMIT) throw Exception(TOO_DEEP);
+    std::size_t end = 0;
+    level.takeOperand(parseLevel(text + 1, depth + 1, end),
+                      "Expression::parse() - Too many parameters.");
+    if (text[1 + end] == '\0') return Expression::skipExpression(text);  // raises its fault
+    return end + 2;
 }
 
 // A run of digits.
@@ -104,14 +85,13 @@ std::size_t readLiteral(Level& level, const char* text) {
 // Any other character: an operator, or a fault.
 std::size_t readOperator(Level& level, const char* text) {
     if (level.operation != Operation::none) throw Exception(INVALID_EXPRESSION);
-    const Operation operation = getOperation(text);
-    if (operation == Operation::none) throw Exception(INVALID_EXPRESSION);
-    level.operation = operation;
-    const std::size_t length = getOperatorLength(text);
-    if (!checkOrder(operation, level.left != nullptr, level.right != nullptr)) {
+    const OperatorText* const found = operatorAt(text);
+    if (found == nullptr) throw Exception(INVALID_EXPRESSION);
+    level.operation = found->operation;
+    if (!checkOrder(level.left != nullptr, level.right != nullptr)) {
         throw Exception("Expression::parse() - Bad operator/parameter order.");
     }
-    return length;
+    return found->text.size();
 }
 
 template <typename Node, typename... Operands>
@@ -122,15 +102,15 @@ std::unique_ptr<Expression> allocateNode(Operands&... operands) {
     return std::unique_ptr<Expression>(node);
 }
 
-}  // namespace
-
-std::unique_ptr<Expression> Expression::parse(const char* text) {
+// One level, from `text` to its end: a ")" that closes no group of its own, or the end of
+// the text; `end` is set to where that is.
+std::unique_ptr<Expression> parseLevel(const char* text, unsigned depth, std::size_t& end) {
     Level level;
     std::size_t position = skipWhiteSpace(text);
     while (text[position] != ')' && text[position] != '\0') {
         const char* token = text + position;
         if (*token == '(') {
-            position += readGroup(level, token);
+            position += readGroup(level, token, depth);
         } else if (isDigit(*token)) {
             position += readLiteral(level, token);
         } else {
@@ -138,10 +118,23 @@ std::unique_ptr<Expression> Expression::parse(const char* text) {
         }
         position += skipWhiteSpace(text + position);
     }
+    end = position;
     // A lone operand, parenthesised or not, is the level's result as it stands.
     if (level.operation == Operation::none && level.left && !level.right)
         return std::move(level.left);
-    return buildExpression(level.operation, std::move(level.left), std::move(level.right));
+    return Expression::buildExpression(level.operation, std::move(level.left),
+                                       std::move(level.right));
+}
+
+}  // namespace
+
+std::unique_ptr<Expression> Expression::parse(const char* text) {
+    std::size_t end = 0;
+    return parseLevel(text, 0, end);
+}
+
+std::unique_ptr<Expression> Expression::parse(const char* text, std::size_t& end) {
+    return parseLevel(text, 0, end);
 }
 
 std::size_t Expression::skipExpression(const char* text) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "expression/expression.h"
+#include "expression/operators.h"
 
 namespace VELD {
 
@@ -13,25 +14,6 @@ namespace {
 std::int32_t clampShortfall(std::int64_t shortfall) {
     return static_cast<std::int32_t>(
         std::clamp<std::int64_t>(shortfall, 1, std::numeric_limits<std::int32_t>::max()));
-}
-
-constexpr const char* operatorText(Operation operation) {
-    switch (operation) {
-        case Operation::add:
-            return "+";
-        case Operation::subtract:
-            return "-";
-        case Operation::multiply:
-            return "*";
-        case Operation::divide:
-            return "/";
-        case Operation::choose:
-            return "choose";
-        case Operation::power:
-            return "^";
-        default:
-            return "";
-    }
 }
 
 }  // namespace
@@ -110,7 +92,7 @@ BinaryExpression<operation>::~BinaryExpression() {
 
 template <Operation operation>
 std::int32_t BinaryExpression<operation>::print(char* buffer, std::uint32_t capacity) const {
-    return printInfix(*left, operatorText(operation), *right, buffer, capacity);
+    return printInfix(*left, operatorText(operation).data(), *right, buffer, capacity);
 }
 
 // The right operand is evaluated first, and for "^" and "choose" also made a whole number
