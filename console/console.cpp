@@ -37,8 +37,8 @@ char textBuffer[OUTPUT_BUFFER_SIZE];
 
 constexpr const char* USAGE =
     "Usage: exactcalc [--help | --version]\n"
-    "       exactcalc [--] EXPRESSION...\n"
-    "       exactcalc --values\n"
+    "       exactcalc [--] WORD...\n"
+    "       exactcalc --values [FILE]...\n"
     "\n"
     "An exact calculator: answers each expression with its exact value, a whole number\n"
     "or a fraction in lowest terms.\n"
@@ -49,19 +49,23 @@ constexpr const char* USAGE =
     "\n"
     "Without arguments, a dialogue: it reads one expression a line from standard input,\n"
     "writes it back fully parenthesised and answers it. Only the first 80 characters of\n"
-    "a line are read. A line that begins with q or Q ends the program, as does the end\n"
-    "of input. At a terminal, lines can be edited and recalled with the arrow keys;\n"
-    "Ctrl-C there discards the line being typed. Ctrl-C abandons a long computation and\n"
-    "returns to the prompt.\n"
+    "a line are read, and a value is written when it fits 8191 characters. A line that\n"
+    "begins with q or Q ends the program, as does the end of input. At a terminal, lines\n"
+    "can be edited and recalled with the arrow keys; Ctrl-C there discards the line being\n"
+    "typed. Ctrl-C abandons a long computation and returns to the prompt.\n"
     "\n"
-    "With expressions as arguments, or with --values and one expression a line on\n"
-    "standard input, each is answered with its value alone on a line of its own, with\n"
-    "no prompt and no echo. A fault gives an empty line, and a message on standard\n"
-    "error that names the line or argument; so does a line longer than 80 characters.\n"
-    "Empty lines give an empty line. Ctrl-C ends the program.\n"
+    "With words as arguments, joined with spaces into one expression (exactcalc 2 + 3;\n"
+    "quote * ( ) and ! from the shell: exactcalc '(2 + 3) * 4'), or with --values and\n"
+    "one expression a line of the files (- is standard input, as is no file), each is\n"
+    "answered with its value alone on a line of its own, with no prompt and no echo.\n"
+    "There, lines and values have no length limit. A fault gives an empty line, and a\n"
+    "message on standard error that names the file and line; so does a line that would\n"
+    "be answered for only a part of it (a ')' without its '(', or a NUL byte). Empty\n"
+    "lines give an empty line. Ctrl-C ends the program.\n"
     "\n"
     "Exit status: 0 when every expression was answered (or the dialogue ended), 1 when\n"
-    "one was a fault or output or input failed, 2 for arguments it does not take.\n";
+    "one was a fault, a file could not be opened, or output or input failed, 2 for\n"
+    "arguments it does not take.\n";
 
 }  // namespace
 
@@ -147,12 +151,19 @@ ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
     return runConsole(lines, out);
 }
 
-// Options come first: --help and --version alone, or --values alone. Every other word is
-// an expression; one that begins with '-' is taken for an option (no expression can, as
-// numbers have no sign) unless "--" comes before it.
-int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
-               std::ostream& err, const Terminal& terminal) {
-    std::vector<std::string_view> expressions;
+// What the command line asks for: its mode, and the words that are not options (the
+// expression's, or the files of --values).
+struct Mode {
+    enum Kind { dialogue, arguments, values, help, version, usage } kind = dialogue;
+    std::vector<std::string_view> words;
+};
+
+// Options come first: --help and --version alone, or --values with its files. Every other
+// word is part of the expression (or a file); one that begins with '-' is taken for an
+// option (no expression can, as numbers have no sign) unless "--" comes before it. A
+// problem is reported on `err`.
+Mode parseOptions(int argc, const char* const argv[], std::ostream& err) {
+    Mode mode;
     bool values = false, help = false, version = false, options = true;
     for (int k = 1; k < argc; ++k) {
         const std::string_view argument = argv[k];
@@ -166,29 +177,49 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
             version = true;
         } else if (options && argument.size() > 1 && argument[0] == '-') {
             err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
-            return EXIT_USAGE;
+            mode.kind = Mode::usage;
+            return mode;
         } else {
-            expressions.push_back(argument);
+            mode.words.push_back(argument);
         }
     }
     const int chosen = (values ? 1 : 0) + (help ? 1 : 0) + (version ? 1 : 0);
-    if (chosen > 1 || (chosen == 1 && !expressions.empty())) {
-        err << "exactcalc: give --help, --version, --values or expressions, one of them "
+    if (chosen > 1 || ((help || version) && !mode.words.empty())) {
+        err << "exactcalc: give --help, --version, --values or an expression, one of them "
                "(try --help)\n";
-        return EXIT_USAGE;
+        mode.kind = Mode::usage;
+    } else if (help || version) {
+        mode.kind = help ? Mode::help : Mode::version;
+    } else if (values) {
+        mode.kind = Mode::values;
+    } else if (!mode.words.empty() || !options) {
+        mode.kind = Mode::arguments;
     }
-    if (help) {
-        out << USAGE;
-        return finish(out, err);
+    return mode;
+}
+
+int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
+               std::ostream& err, const Terminal& terminal) {
+    const Mode mode = parseOptions(argc, argv, err);
+    switch (mode.kind) {
+        case Mode::usage:
+            return EXIT_USAGE;
+        case Mode::help:
+            out << USAGE;
+            return finish(out, err);
+        case Mode::version:
+            out << "exactcalc " EXACTCALC_VERSION
+                   "\n"
+                   "Copyright (c) 2026 The exactcalc authors; MIT License\n";
+            return finish(out, err);
+        case Mode::values:
+            return answerValues(mode.words, in, out, err, terminal);
+        case Mode::arguments:
+            if (mode.words.empty()) return finish(out, err);  // "exactcalc --" asks nothing
+            return answerArguments(mode.words, out, err, terminal);
+        case Mode::dialogue:
+            break;
     }
-    if (version) {
-        out << "exactcalc " EXACTCALC_VERSION
-               "\n"
-               "Copyright (c) 2026 The exactcalc authors; MIT License\n";
-        return finish(out, err);
-    }
-    if (values) return answerValues(in, out, err, terminal);
-    if (!expressions.empty() || !options) return answerArguments(expressions, out, err, terminal);
     HistoryFile history(terminal.editing ? HistoryFile::defaultPath() : "", err);
     std::optional<LineEditor> editor;
     try {

@@ -92,6 +92,28 @@ ReadResult StreamLines::read(char* buffer, LineRead& line) {
     return ReadResult::line;
 }
 
+ReadResult StreamLines::readWhole(std::string& line) {
+    if (signals::endRequested()) return ReadResult::interrupted;
+    line.clear();
+    for (bool readAny = false;; readAny = true) {
+        if (start == end) {
+            const ReadResult got = fill(true);
+            if (got == ReadResult::endOfInput && readAny) return ReadResult::line;
+            if (got != ReadResult::line) return got;
+        }
+        const char* from = block + start;
+        const void* newline = std::memchr(from, '\n', end - start);
+        const std::size_t taken =
+            (newline != nullptr ? static_cast<const char*>(newline) : block + end) - from;
+        line.append(from, taken);
+        start += taken;
+        if (newline != nullptr) {
+            ++start;
+            return ReadResult::line;
+        }
+    }
+}
+
 bool StreamLines::lineWaiting() {
     if (flushAtOnce) return false;
     auto held = [this] { return std::memchr(block + start, '\n', end - start) != nullptr; };

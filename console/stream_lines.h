@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <iosfwd>
+#include <string>
 
 #include "console/console.h"
 
@@ -21,6 +22,9 @@ public:
     StreamLines& operator=(const StreamLines&) = delete;
 
     ReadResult read(char* buffer, LineRead& line) override;
+    // Reads the next line whole, of any length, into `line`, without its line end and
+    // without a prompt.
+    ReadResult readWhole(std::string& line);
     bool lineWaiting() override;
 
 private:

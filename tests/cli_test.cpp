@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 
+#include <gmpxx.h>
+
 #include "child_process.h"
 
 namespace VELD {
@@ -124,9 +126,20 @@ TEST(Executable, FailedStreamsAreReportedWithStatusOne) {
 
 // Options, and the script modes: values alone, a line each, with faults named on standard
 // error and an empty line in their place, and a status that tells whether every line was
-// answered.
+// answered. Lines and values have no length limit there, and a line is read to its end.
 TEST(Executable, OptionsAndScriptModes) {
-    const std::string tooLong = "1 + " + std::string(77, '1');
+    const std::string nines(96, '9'), ones(99, '1');
+    const std::string line200 = "(" + nines + " + " + ones + ")";
+    const std::string sum200 = mpz_class(mpz_class(nines) + mpz_class(ones)).get_str();
+    mpz_class factorial;
+    mpz_fac_ui(factorial.get_mpz_t(), 5000);
+    const std::string dir = ::testing::TempDir() + "/values" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/a.txt") << "1 + 1\n2 * 3\n";
+    std::ofstream(dir + "/b.txt") << "7 / 0\n8 - 1";
+    const std::string a = dir + "/a.txt", b = dir + "/b.txt", missing = dir + "/none.txt";
+    const std::string given =
+        "exactcalc: give --help, --version, --values or an expression, one of them (try --help)\n";
     const struct {
         std::vector<std::string> arguments;
         std::string input;
@@ -136,37 +149,55 @@ TEST(Executable, OptionsAndScriptModes) {
         {{"--help"}, "", 0, "Usage: exactcalc", ""},
         {{"--version"}, "", 0, "exactcalc 1.", ""},
         {{"--verbose"}, "", 2, "", "exactcalc: unexpected argument '--verbose' (try --help)\n"},
-        {{"--values", "1 + 2"},
-         "",
-         2,
-         "",
-         "exactcalc: give --help, --version, --values or expressions, one of them (try --help)\n"},
-        {{"2 ^ 100", "30 choose 15", "1 / (0 - 2)"},
-         "",
-         0,
-         "1267650600228229401496703205376\n155117520\n-1 / 2\n",
-         ""},
-        {{"1 / 0", "", "6 * 7", "q", "1 + 1"},
-         "",
-         1,
-         "\n\n42\n",
-         "exactcalc: argument 1: Rational::Rational() - Zero denominator,\n"
-         "exactcalc: argument 2: empty expression\n"},
-        {{"--", "-5", tooLong},
+        {{"--help", "1 + 2"}, "", 2, "", given},
+        {{"--values", "--version"}, "", 2, "", given},
+        // The words are joined into one expression.
+        {{"2", "+", "3"}, "", 0, "5\n", ""},
+        {{"10", "choose", "3"}, "", 0, "120\n", ""},
+        {{"(2 + 3)", "*", "4"}, "", 0, "20\n", ""},
+        {{"1 / 0"}, "", 1, "\n", "exactcalc: Rational::Rational() - Zero denominator,\n"},
+        {{" "}, "", 1, "\n", "exactcalc: empty expression\n"},
+        {{"quit", "now"}, "", 0, "", ""},
+        {{"--", "-5"},
          "",
          1,
-         "\n\n",
-         "exactcalc: argument 1: Expression::parse() - Bad operator/parameter order.\n"
-         "exactcalc: argument 2: line longer than 80 characters; not answered\n"},
+         "\n",
+         "exactcalc: Expression::parse() - Bad operator/parameter order.\n"},
+        {{line200}, "", 0, sum200 + "\n", ""},
+        {{"5000", "!"}, "", 0, factorial.get_str() + "\n", ""},
+        // A line is never answered for a part of it.
+        {{"1 + 1 ) + 7"},
+         "",
+         1,
+         "\n",
+         "exactcalc: a \")\" without its \"(\"; not read: \") + 7\"\n"},
         {{"--values"},
-         "1 + 2\n\n2 ^ (1 / 2)\n \t\r\n5 !\n2 ^ 30000\n" + tooLong + "\n4 / 6\nq\n7 * 7\n",
+         "1 + 1 ) + 7\n" + std::string("2 \0+ 2\n", 7) + "((1)) ) " + std::string(50, 'x') + "\n" +
+             line200 + "\n",
          1,
-         "3\n\n\n\n120\n\n\n2 / 3\n",
-         "exactcalc: line 3: Rational::operator Integer() - Denominator is not 1.\n"
-         "exactcalc: line 6: NOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n"
-         "exactcalc: line 7: line longer than 80 characters; not answered\n"},
+         "\n\n\n" + sum200 + "\n",
+         "exactcalc: line 1: a \")\" without its \"(\"; not read: \") + 7\"\n"
+         "exactcalc: line 2: a NUL byte; not read: \"\\0+ 2\"\n"
+         "exactcalc: line 3: a \")\" without its \"(\"; not read: \") " +
+             std::string(38, 'x') + "...\"\n"},
+        {{"--values"},
+         "1 + 2\n\n2 ^ (1 / 2)\n \t\r\n5 !\n4 / 6\nq\n7 * 7\n",
+         1,
+         "3\n\n\n\n120\n2 / 3\n",
+         "exactcalc: line 3: Rational::operator Integer() - Denominator is not 1.\n"},
         {{"--values"}, "1 + 1\n2 + 2", 0, "2\n4\n", ""},
         {{"--values"}, "", 0, "", ""},
+        // Files in order, standard input as "-", a missing file reported and passed over.
+        {{"--values", a, "-", missing, b},
+         "2 ^ 10\n1 / 0\n",
+         1,
+         "2\n6\n1024\n\n\n7\n",
+         "exactcalc: line 2: Rational::Rational() - Zero denominator,\n"
+         "exactcalc: cannot open " +
+             missing +
+             ": No such file or directory\n"
+             "exactcalc: " +
+             b + ":1: Rational::Rational() - Zero denominator,\n"},
     };
     for (const auto& row : rows) {
         ChildProcess calculator(row.arguments);
@@ -182,6 +213,27 @@ TEST(Executable, OptionsAndScriptModes) {
         }
         EXPECT_EQ(calculator.errors(), row.errors) << label;
     }
+    std::filesystem::remove_all(dir);
+}
+
+// Nesting up to the limit is answered; one level more, or a million (a line of 2 MB), is a
+// fault of its own, and the next line is answered.
+TEST(Executable, NestingLimit) {
+    auto nested = [](std::size_t levels) {
+        std::string line;
+        for (std::size_t k = 0; k < levels; ++k)
+            line += "(1 + ";
+        return line + "1" + std::string(levels, ')') + "\n";
+    };
+    const std::string tooDeep = "Expression::parse() - Nested too deeply.";
+    ChildProcess calculator({"--values"});
+    calculator.write(nested(1000) + nested(1001) + std::string(1000000, '(') + "1" +
+                     std::string(1000000, ')') + "\n2 + 2\n");
+    calculator.closeInput();
+    EXPECT_EQ(calculator.readAll(120s), "1001\n\n\n4\n");
+    EXPECT_EQ(calculator.errors(),
+              "exactcalc: line 2: " + tooDeep + "\nexactcalc: line 3: " + tooDeep + "\n");
+    EXPECT_EQ(calculator.wait(), 1);
 }
 
 // How long the calculator may take to answer after a signal: a second, more under a
