@@ -72,6 +72,8 @@ TEST(Executable, QuitEndOfInputAndCutLines) {
          cut + cut},
         // 80 characters and a CR LF line end: nothing is cut.
         {std::string(78, ' ') + "42\r\n", "Exp: 42 = 42\nExp: ", ""},
+        // The echo shows what was read before a ")" without its "(", or a NUL byte.
+        {"1 + 1 ) + 7\n" + std::string("2 \0+ 2\n", 7), "Exp: (1 + 1) = 2\nExp: 2 = 2\nExp: ", ""},
     };
     for (const auto& row : rows) {
         ChildProcess calculator;
