@@ -82,9 +82,7 @@ int finish(std::ostream& out, std::ostream& err, int status) {
 
 void endByInterrupt(std::ostream& out) {
     out << std::flush;
-    std::signal(SIGINT, SIG_DFL);
-    std::raise(SIGINT);
-    std::_Exit(128 + SIGINT);  // SIGINT held off: end as it would have ended the program
+    signals::endByInterrupt();
 }
 
 bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t echoColumn,
@@ -236,7 +234,7 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
         editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
         terminal.status ? STDERR_FILENO : -1);
     std::optional<LiveStatus> status;
-    if (terminal.status) status.emplace(STDERR_FILENO);
+    if (terminal.status) status.emplace(STDERR_FILENO, "abandons");
     LiveStatus* const note = status ? &*status : nullptr;
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.

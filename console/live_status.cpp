@@ -44,7 +44,8 @@ void setTimer(std::chrono::milliseconds first, std::chrono::milliseconds every) 
 
 }  // namespace
 
-LiveStatus::LiveStatus(int fd) : fd(fd), delay(configuredDelay()) {}
+LiveStatus::LiveStatus(int fd, const char* interruptAction)
+    : fd(fd), delay(configuredDelay()), interruptAction(interruptAction) {}
 
 LiveStatus::~LiveStatus() {
     stop();
@@ -62,6 +63,7 @@ void LiveStatus::start(std::size_t cursorColumn, std::string_view echoed) {
     echo = echoed;
     shown = false;
     started = std::chrono::steady_clock::now();
+    stoppedBefore = signals::timeStopped();
     running = true;
     active = this;
     tickHook = &LiveStatus::onTick;
@@ -110,7 +112,9 @@ void LiveStatus::onTick() {
 // tick.
 void LiveStatus::refresh() {
     if (!catchUp()) return;
-    const auto elapsed = std::chrono::steady_clock::now() - started;
+    // The time the line has run: time spent stopped does not count.
+    const auto elapsed =
+        std::chrono::steady_clock::now() - started - (signals::timeStopped() - stoppedBefore);
     const long seconds =
         std::max<long>(1, std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
     winsize size{};
@@ -120,8 +124,10 @@ void LiveStatus::refresh() {
     // A cursor just past the end of a full line stands in the last column, waiting to wrap.
     const bool room = !(column > 0 && at == 0) && signals::inForeground();
     char text[64];
-    for (const char* format : {"  [%ld s, Ctrl-C abandons]", "  [%ld s]"}) {
-        const int length = std::snprintf(text, sizeof text, format, seconds);
+    for (const bool full : {true, false}) {
+        const int length = full ? std::snprintf(text, sizeof text, "  [%ld s, Ctrl-C %s]", seconds,
+                                                interruptAction)
+                                : std::snprintf(text, sizeof text, "  [%ld s]", seconds);
         if (room && length > 0 && static_cast<std::size_t>(length) <= width - 1 - at) {
             signals::holdEcho();
             show(text, static_cast<std::size_t>(length));

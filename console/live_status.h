@@ -16,7 +16,9 @@ public:
     // terminal as standard output), whose signals a signals::Session with this `fd` owns.
     // The note first shows a second after the evaluation starts; EXACTCALC_STATUS_DELAY_MS,
     // when set, gives another delay in milliseconds.
-    explicit LiveStatus(int fd);
+    // `interruptAction` says what Ctrl-C does while the note shows: "abandons" the line in
+    // the dialogue, "ends" the program in the script modes.
+    LiveStatus(int fd, const char* interruptAction);
     ~LiveStatus();
     LiveStatus(const LiveStatus&) = delete;
     LiveStatus& operator=(const LiveStatus&) = delete;
@@ -41,7 +43,9 @@ private:
 
     int fd;
     std::chrono::milliseconds delay;
+    const char* interruptAction;
     std::chrono::steady_clock::time_point started;
+    std::chrono::nanoseconds stoppedBefore{};  // timeStopped() at the start
     std::size_t column = 0;
     std::string echo;
     bool shown = false;

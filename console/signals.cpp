@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <initializer_list>
+#include <iterator>
 
 #include "integer/interrupt.h"
 
@@ -14,6 +17,10 @@ namespace VELD::signals {
 namespace {
 
 enum : std::sig_atomic_t { PROMPT, COMPUTING };
+
+struct Handler;
+void install(const Handler& row);
+const Handler& rowOf(int number);
 
 // Everything the handlers and the dialogue share. The state is PROMPT or COMPUTING; the
 // note's being on the screen makes "note shown", and the handlers' own stack frames make
@@ -27,15 +34,13 @@ struct Shared {
     volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED, for the note
     volatile std::sig_atomic_t noteShown = 0;
     volatile std::sig_atomic_t echoHeld = 0;
+    volatile std::sig_atomic_t stoppedSeconds = 0;  // time spent stopped, in all
+    volatile long stoppedNanoseconds = 0;
     int fd = -1;      // the note's terminal, or -1
     termios modes{};  // its modes from before echo was held
 };
 
 Shared shared;
-
-constexpr int DRAWING_SIGNALS[] = {SIGALRM, SIGTSTP, SIGWINCH, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int SESSION_SIGNALS[] = {SIGINT, SIGALRM, SIGTSTP, SIGWINCH, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction previous[sizeof SESSION_SIGNALS / sizeof SESSION_SIGNALS[0]];
 
 void writeQuietly(const char* text, std::size_t length) {
     while (length > 0) {
@@ -113,9 +118,25 @@ extern "C" void onStop(int number) {
     sigemptyset(&stop);
     sigaddset(&stop, number);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    timespec before{}, after{};
+    clock_gettime(CLOCK_MONOTONIC, &before);
     raise(number);
-    // Continued (the signal is blocked again when this handler returns).
-    signal(number, onStop);
+    clock_gettime(CLOCK_MONOTONIC, &after);
+    long nanoseconds = shared.stoppedNanoseconds + (after.tv_nsec - before.tv_nsec);
+    std::sig_atomic_t seconds =
+        shared.stoppedSeconds + static_cast<std::sig_atomic_t>(after.tv_sec - before.tv_sec);
+    if (nanoseconds < 0) {
+        nanoseconds += 1000000000;
+        --seconds;
+    } else if (nanoseconds >= 1000000000) {
+        nanoseconds -= 1000000000;
+        ++seconds;
+    }
+    shared.stoppedSeconds = seconds;
+    shared.stoppedNanoseconds = nanoseconds;
+    // Continued (the signal is blocked again when this handler returns): the handler is
+    // installed again as the table has it, with its mask.
+    install(rowOf(number));
     if (computing) {
         shared.events = shared.events | RESUMED;
         askForTick();
@@ -136,15 +157,46 @@ extern "C" void onEnding(int number) {
     endAsSignalDoes(number);
 }
 
-void install(int number, void (*handler)(int), struct sigaction* before, int flags) {
+// The session's handlers, one row a signal. `note`: installed only with a terminal for the
+// note, and held off while the note is drawn. `mayBeIgnored`: a signal that a shell or
+// nohup may have set to be ignored before the program started; it is then left ignored.
+// Reads that Ctrl-C cuts short are not restarted: the editor and the stream need to see
+// them. Those of the other signals are.
+struct Handler {
+    int number;
+    void (*handler)(int);
+    bool note;
+    bool mayBeIgnored;
+    int flags;
+};
+
+constexpr Handler HANDLERS[] = {
+    {SIGINT, onInterrupt, false, true, 0},       {SIGALRM, onTimer, true, false, SA_RESTART},
+    {SIGTSTP, onStop, true, true, SA_RESTART},   {SIGWINCH, onResize, true, false, SA_RESTART},
+    {SIGTERM, onEnding, true, true, SA_RESTART}, {SIGHUP, onEnding, true, true, SA_RESTART},
+    {SIGQUIT, onEnding, true, true, SA_RESTART},
+};
+
+// What each signal did before the session, and whether the session installed its own.
+struct sigaction previous[std::size(HANDLERS)];
+bool installed[std::size(HANDLERS)];
+
+// Installs the handler of `row`: SIGINT is held off while a handler that draws runs, so an
+// interrupt is never overwritten by a tick.
+void install(const Handler& row) {
     struct sigaction action {};
-    action.sa_handler = handler;
+    action.sa_handler = row.handler;
     sigemptyset(&action.sa_mask);
-    // SIGINT is held off while a handler that draws runs, so an interrupt is never
-    // overwritten by a tick.
-    if (number != SIGINT) sigaddset(&action.sa_mask, SIGINT);
-    action.sa_flags = flags;
-    sigaction(number, &action, before);
+    if (row.number != SIGINT) sigaddset(&action.sa_mask, SIGINT);
+    action.sa_flags = row.flags;
+    sigaction(row.number, &action, nullptr);
+}
+
+const Handler& rowOf(int number) {
+    for (const Handler& row : HANDLERS) {
+        if (row.number == number) return row;
+    }
+    return HANDLERS[0];
 }
 
 // Holds off the signals whose handlers draw on the terminal, for as long as it lasts.
@@ -153,8 +205,9 @@ public:
     DrawingHeld() {
         sigset_t held;
         sigemptyset(&held);
-        for (const int number : DRAWING_SIGNALS)
-            sigaddset(&held, number);
+        for (const Handler& row : HANDLERS) {
+            if (row.note) sigaddset(&held, row.number);
+        }
         sigprocmask(SIG_BLOCK, &held, &before);
     }
     ~DrawingHeld() { sigprocmask(SIG_SETMASK, &before, nullptr); }
@@ -175,22 +228,22 @@ Session::Session(Interrupts interrupts, int noteFd) {
           &shared.noteShown, &shared.echoHeld})
         *flag = 0;
     shared.fd = noteFd;
-    // Reads that Ctrl-C cuts short are not restarted: the editor and the stream need to see
-    // them. Those of the other signals are.
-    install(SIGINT, onInterrupt, &previous[0], 0);
-    if (noteFd < 0) return;
-    install(SIGALRM, onTimer, &previous[1], SA_RESTART);
-    install(SIGTSTP, onStop, &previous[2], SA_RESTART);
-    install(SIGWINCH, onResize, &previous[3], SA_RESTART);
-    for (std::size_t k = 4; k < sizeof SESSION_SIGNALS / sizeof SESSION_SIGNALS[0]; ++k)
-        install(SESSION_SIGNALS[k], onEnding, &previous[k], SA_RESTART);
+    for (std::size_t k = 0; k < std::size(HANDLERS); ++k) {
+        const Handler& row = HANDLERS[k];
+        installed[k] = false;
+        if (row.note && noteFd < 0) continue;
+        sigaction(row.number, nullptr, &previous[k]);
+        if (row.mayBeIgnored && previous[k].sa_handler == SIG_IGN) continue;
+        install(row);
+        installed[k] = true;
+    }
 }
 
 Session::~Session() {
-    const std::size_t count =
-        shared.fd < 0 ? 1 : sizeof SESSION_SIGNALS / sizeof SESSION_SIGNALS[0];
-    for (std::size_t k = count; k-- > 0;)
-        sigaction(SESSION_SIGNALS[k], &previous[k], nullptr);
+    for (std::size_t k = std::size(HANDLERS); k-- > 0;) {
+        if (installed[k]) sigaction(HANDLERS[k].number, &previous[k], nullptr);
+        installed[k] = false;
+    }
     if (shared.fd >= 0 && inForeground()) giveTerminalBack();
     shared.fd = -1;
 }
@@ -241,6 +294,18 @@ void releaseEcho() {
 
 bool inForeground() {
     return shared.fd >= 0 && tcgetpgrp(shared.fd) == getpgrp();
+}
+
+std::chrono::nanoseconds timeStopped() {
+    const DrawingHeld held;  // the stop handler does not run while both are read
+    return std::chrono::seconds(shared.stoppedSeconds) +
+           std::chrono::nanoseconds(shared.stoppedNanoseconds);
+}
+
+void endByInterrupt() {
+    signal(SIGINT, SIG_DFL);
+    raise(SIGINT);
+    std::_Exit(128 + SIGINT);  // SIGINT held off: end as it would have ended the program
 }
 
 unsigned takeEvents() {

@@ -36,6 +36,7 @@
 // lines; that is all a handler writes to the terminal.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 
 namespace VELD::signals {
@@ -84,6 +85,12 @@ void holdEcho();
 void releaseEcho();
 // True when this process is in the foreground of the note's terminal.
 bool inForeground();
+
+// The time this process has spent stopped (Ctrl-Z until fg or bg), in all.
+std::chrono::nanoseconds timeStopped();
+
+// Ends the program as Ctrl-C's default action does.
+[[noreturn]] void endByInterrupt();
 
 // What has happened since the note last looked: bits of RESIZED and RESUMED.
 inline constexpr unsigned RESIZED = 1, RESUMED = 2;

@@ -88,7 +88,7 @@ public:
         : out(out),
           err(err),
           session(signals::Interrupts::endProgram, terminal.status ? STDERR_FILENO : -1) {
-        if (terminal.status) status.emplace(STDERR_FILENO);
+        if (terminal.status) status.emplace(STDERR_FILENO, "ends");
     }
 
     // Answers `line`: its value and a line end, or the empty line of a fault. The whole

@@ -32,7 +32,7 @@ const char* launcher() {
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
-                           std::uint64_t addressSpaceLimit) {
+                           std::uint64_t addressSpaceLimit, const std::vector<int>& ignored) {
     std::vector<std::string> command;
     if (const char* front = launcher()) {
         std::istringstream words(front);
@@ -56,6 +56,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
                        errorsFromChild[1]}) {
             close(fd);
         }
+        for (const int number : ignored)
+            ::signal(number, SIG_IGN);
         if (addressSpaceLimit != 0) {
             const rlimit limit{addressSpaceLimit, addressSpaceLimit};
             setrlimit(RLIMIT_AS, &limit);

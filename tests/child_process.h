@@ -15,9 +15,11 @@ const char* launcher();
 
 class ChildProcess {
 public:
-    // A non-zero addressSpaceLimit (bytes) is set as the child's RLIMIT_AS.
+    // A non-zero addressSpaceLimit (bytes) is set as the child's RLIMIT_AS; the signals in
+    // `ignored` are ignored when it starts, as a shell does for background jobs.
     explicit ChildProcess(const std::vector<std::string>& arguments = {},
-                          std::uint64_t addressSpaceLimit = 0);
+                          std::uint64_t addressSpaceLimit = 0,
+                          const std::vector<int>& ignored = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -244,6 +244,26 @@ std::chrono::milliseconds signalLatency() {
     return testing::launcher() ? 60s : 1s;
 }
 
+// Signals that the starting shell or nohup set to be ignored stay ignored: every line is
+// answered, in the dialogue and in the script mode.
+TEST(Executable, SignalsIgnoredOnEntryStayIgnored) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, std::vector<std::string>{"--values"}}) {
+        ChildProcess calculator(arguments, 0, {SIGINT, SIGHUP, SIGTSTP});
+        calculator.write("(3000 !) / (2999 !)\n");
+        std::this_thread::sleep_for(100ms);
+        for (const int number : {SIGINT, SIGHUP, SIGTSTP})
+            calculator.signal(number);
+        calculator.write("6 * 7\n");
+        calculator.closeInput();
+        const std::string output = calculator.readAll(60s);
+        EXPECT_EQ(calculator.wait(), 0);
+        EXPECT_EQ(output, arguments.empty()
+                              ? "Exp: ((3000!) / (2999!)) = 3000\nExp: (6 * 7) = 42\nExp: "
+                              : "3000\n42\n");
+    }
+}
+
 TEST(Executable, InterruptAbandonsOnlyTheLongComputation) {
     ChildProcess calculator;
     // The echo shows at once only while no further line waits; the next one is queued once

@@ -46,7 +46,7 @@ TEST_F(HistoryTest, ReadsWhatAPersonTypedAndPassesOverTheRest) {
         {"1 + 2\n3 * 4\n", {"1 + 2", "3 * 4"}},
         {"1 + 2\n3 * 4", {"1 + 2", "3 * 4"}},  // no line end after the last
         {"\n\n5 !\n\n", {"5 !"}},
-        {"\x1b[A\n7 - 1\n1 + 1\n", {"7 - 1", "1 + 1"}},            // a line of control bytes
+        {"\x1b[A\n7 - 1\n1 + 1\n", {"7 - 1", "1 + 1"}},          // a line of control bytes
         {"\xc3\xa9 + 1\n", {"\xc3\xa9 + 1"}},                    // bytes above 127 stand
         {"1 + 2\r\n", {}},                                       // a carriage return is a control
         {std::string(100, '9') + "\n", {std::string(80, '9')}},  // cut to the line limit
