@@ -1,5 +1,7 @@
 #include "console/line_editor.h"
 
+#include <cwchar>
+
 #include <dlfcn.h>
 #include <histedit.h>
 #include <signal.h>
@@ -131,12 +133,21 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
             *key = L'\x05';  // Ctrl-E: to the end of the line
             return 1;
         }
-        unsigned char byte = 0;
+        char byte = 0;
         const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
         if (count == 1) {
             const LineInfo* line = libedit()->line(editor);
             if (byte == 0x04 && line->buffer == line->lastchar) break;
-            *key = byte;
+            // A character of several bytes in the terminal's encoding is one key; a byte
+            // that begins none is given as it is.
+            wchar_t wide = 0;
+            const std::size_t taken = std::mbrtowc(&wide, &byte, 1, &self->keyState);
+            if (taken == static_cast<std::size_t>(-2)) continue;
+            if (taken == static_cast<std::size_t>(-1)) {
+                self->keyState = {};
+                wide = static_cast<unsigned char>(byte);
+            }
+            *key = wide;
             return 1;
         }
         if (count == 0) break;
@@ -153,6 +164,7 @@ ReadResult LineEditor::read(char* buffer, LineRead& read) {
     discarding = false;
     ended = false;
     pendingKeys.clear();
+    keyState = {};
     recalling = -1;
     typed.clear();
     int count = 0;

@@ -4,6 +4,7 @@
 // signals::Session that discards lines, with reads cut short rather than restarted.
 #pragma once
 
+#include <cwchar>
 #include <iosfwd>
 #include <string>
 
@@ -46,6 +47,8 @@ private:
     std::wstring pendingKeys;
     bool discarding = false;
     bool ended = false;
+    // The bytes read so far of a character that takes several.
+    std::mbstate_t keyState{};
     // The entry recalled, as places before the newest (0 the newest, -1 none), and the line
     // that was being typed when the first was recalled.
     int recalling = -1;

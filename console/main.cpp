@@ -3,6 +3,7 @@
 #include <malloc.h>
 #endif
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -30,5 +31,9 @@ int main(int argc, char* argv[]) {
     terminal.output = isatty(STDOUT_FILENO) != 0;
     terminal.editing = capable && terminal.input && terminal.output;
     terminal.status = capable && VELD::LiveStatus::sameTerminal(STDOUT_FILENO, STDERR_FILENO);
+    // The line editor takes the terminal's characters in its encoding (UTF-8, say), so that
+    // what is typed shows as typed. Only the character type is set: numbers and messages
+    // stay as they are in every locale.
+    if (terminal.editing) std::setlocale(LC_CTYPE, "");
     return VELD::runProgram(argc, argv, std::cin, std::cout, std::cerr, terminal);
 }

@@ -342,5 +342,35 @@ TEST_F(Terminal, ACutLineIsNoted) {
     EXPECT_EQ(contents(errors), "exactcalc: line cut to its first 80 characters\n");
 }
 
+// At a UTF-8 terminal a character of several bytes shows as typed and is edited as one;
+// the parser then refuses it as it does through a pipe.
+TEST_F(Terminal, ACharacterOfSeveralBytesShowsAsTyped) {
+    TmuxSession terminal(environment("LC_ALL=C.UTF-8"));
+    terminal.waitFor("Exp:");
+    terminal.type("2 \u00d7 3");
+    terminal.press("Enter");
+    terminal.waitFor("Invalid expression.\nExp:");
+    terminal.type("2 \u00d7 3");
+    terminal.press("Left Left BSpace Enter");
+    EXPECT_EQ(terminal.waitFor("operation.\nExp:"),
+              "Exp: 2 \u00d7 3\nExpression::parse() - Invalid expression.\n"
+              "Exp: 2  3\nExpression::buildExpression() - No vaild operation.\nExp:\n");
+}
+
+// Started with Ctrl-C and Ctrl-Z ignored, as a shell may start it, the program leaves them
+// ignored: the long line is answered.
+TEST_F(Terminal, SignalsIgnoredOnEntryStayIgnored) {
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
+                         {.before = "trap '' INT TSTP; "});
+    terminal.waitFor("Exp:");
+    terminal.type("(20000 !) / (19999 !)");
+    terminal.press("Enter");
+    terminal.waitFor("abandons]");
+    terminal.press("C-z");
+    terminal.press("C-c");
+    EXPECT_EQ(terminal.waitFor("= 20000\nExp:"),
+              "Exp: (20000 !) / (19999 !)\n((20000!) / (19999!)) = 20000\nExp:\n");
+}
+
 }  // namespace
 }  // namespace VELD
