@@ -9,19 +9,28 @@
 //                                                                                  SIGHUP,
 //                                                                                  SIGQUIT
 //   prompt      editor: drops the      -         editor: libedit's     editor:     default
-//               line being typed;                own, then stops;      libedit's
-//               stream: ends the                 stream: stops         own
-//               program (1)
-//   computing   abandons the line (2)  tick (3)  stops; -> stopped     -           default
+//               line being typed;                handler (cooked       libedit's
+//               stream: ends the                 modes) the first      handler
+//               program (1)                      time at a prompt      (size)
+//                                                (it is armed again
+//                                                at the next), then
+//                                                stops; stream: stops
+//   computing   abandons the line (2)  tick (3)  stops; -> stopped     records a   default
+//                                                                      resize (4)
 //   note shown  abandons the line (2)  tick (3)  erases the note,      erases the  erases the
 //                                                gives the modes       note (4)    note, gives
 //                                                back, stops;                      the modes
 //                                                -> stopped                        back, ends
-//   stopped     (the process is stopped; SIGCONT, from fg or bg, continues it: -> resumed)
+//   stopped     (the process is stopped; SIGCONT, from fg or bg, continues it: -> resumed,
+//               and the time spent stopped is added up, so the note counts only running)
 //   resumed     as computing. At the next tick, in the foreground, echo is held again and the
 //               echoed expression written again on a line of its own, then the note; in the
 //               background nothing is written until the answer.
 //   ending      default, for every signal: the session's handlers are gone
+//
+//   Every state: SIGINT, SIGTSTP, SIGTERM, SIGHUP and SIGQUIT that were ignored when the
+//   program started (by a shell for a background job, or by nohup) stay ignored; the
+//   session installs no handler for them.
 //
 //   (1) once everything answered is written: at once while a read waits for input, else
 //       at the next read. In the script modes, Ctrl-C ends the program in every state,
