@@ -1,12 +1,9 @@
 // The console dialogue: prompt, read one line, answer it, and go on.
 #include "console/console.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <memory>
@@ -16,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/answer.h"
 #include "console/exit_status.h"
 #include "console/history.h"
 #include "console/line_editor.h"
@@ -23,7 +21,6 @@
 #include "console/signals.h"
 #include "console/stream_lines.h"
 #include "console/values.h"
-#include "expression/expression.h"
 
 #ifndef EXACTCALC_VERSION
 #define EXACTCALC_VERSION "unknown"
@@ -33,6 +30,7 @@ namespace VELD {
 
 namespace {
 
+// Holds in turn the printed expression and the printed value of a dialogue line.
 char textBuffer[OUTPUT_BUFFER_SIZE];
 
 constexpr const char* USAGE =
@@ -85,68 +83,62 @@ void endByInterrupt(std::ostream& out) {
     signals::endByInterrupt();
 }
 
-bool answerLine(char* buffer, std::ostream& out, LiveStatus* status, std::size_t echoColumn,
-                bool flushEcho) {
-    std::unique_ptr<Expression> root;
-    try {
-        root = Expression::parse(buffer);
-        if (root->print(buffer, OUTPUT_BUFFER_SIZE) != 0) {
+namespace {
+
+// The dialogue's form of an answer: the echo, shown before the evaluation starts (which may
+// take long) unless `flushEcho` is false, then " = " and the value, or the fault directly
+// behind what was written. While the line is evaluated, `status` (when given) may show a
+// note behind the echo, which starts `column` characters into its line. Returns false,
+// without evaluating, when the echo could not be written.
+bool writeAnswer(std::string_view line, std::ostream& out, LiveStatus* status, std::size_t column,
+                 bool flushEcho) {
+    Answer answer(line, false);
+    bool fits = true;
+    if (const char* echo = answer.echo(textBuffer, fits)) {
+        if (!fits) {
             out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
-            echoColumn = 0;
+            column = 0;
         }
-        // Shown before evaluation starts, which may take long.
-        if (!(out << buffer)) return false;
-        if (flushEcho && !(out << std::flush)) return false;
-        std::int32_t shortfall = 0;
+        if (!(out << echo) || (flushEcho && !(out << std::flush))) return false;
+        const char* value = nullptr;
         {
-            const NoteScope note(status, echoColumn + std::strlen(buffer), buffer);
-            // The value is released as soon as its text is in the buffer.
-            const Rational value = root->evaluate();
-            shortfall = value.print(buffer, OUTPUT_BUFFER_SIZE);
+            const signals::Computing computing;
+            const NoteScope note(status, column + std::strlen(echo), echo);
+            value = answer.value(textBuffer, false, fits);
         }
-        if (shortfall != 0) out << "\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n";
-        out << " = " << buffer << '\n';
-        root.reset();
-    } catch (const Exception& fault) {
-        root.reset();
-        out << fault.getMessage() << '\n';
+        if (value != nullptr) {
+            if (!fits) out << "\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n";
+            out << " = " << value << '\n';
+            return true;
+        }
     }
+    out << answer.fault() << '\n';
     return true;
 }
 
-ConsoleEnd runConsole(LineSource& lines, std::ostream& out, LiveStatus* status,
-                      std::size_t echoColumn, std::ostream* notes) {
-    for (;;) {
-        LineRead line;
-        switch (lines.read(textBuffer, line)) {
-            case ReadResult::line:
-                break;
-            case ReadResult::discarded:
-                continue;
-            case ReadResult::endOfInput:
-                return ConsoleEnd::endOfInput;
-            case ReadResult::inputFailed:
-                return ConsoleEnd::inputFailed;
-            case ReadResult::outputFailed:
-                return ConsoleEnd::outputFailed;
-            case ReadResult::interrupted:
-                return ConsoleEnd::interrupted;
-        }
-        if (line.length == 0) continue;
-        if (textBuffer[0] == 'q' || textBuffer[0] == 'Q') return ConsoleEnd::quit;
-        if (line.cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
-        lines.entered(textBuffer);
+// The dialogue over `lines`: empty lines are skipped, and a cut line is noted on `notes`,
+// when given. `status` and `column` are as for writeAnswer.
+Outcome runDialogue(LineSource& lines, std::ostream& out, LiveStatus* status, std::size_t column,
+                    std::ostream* notes) {
+    return eachLine(lines, [&](std::string_view line, bool cut) {
+        if (line.empty()) return Outcome::line;
+        if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
+        lines.entered(line);
         const bool flushEcho = !lines.lineWaiting();
-        const signals::Computing computing;
-        if (!answerLine(textBuffer, out, status, echoColumn, flushEcho)) {
-            return ConsoleEnd::outputFailed;
-        }
-    }
+        return writeAnswer(line, out, status, column, flushEcho) ? Outcome::line
+                                                                 : Outcome::outputFailed;
+    });
 }
 
-ConsoleEnd runConsole(std::istream& in, std::ostream& out) {
+}  // namespace
+
+bool answerLine(std::string_view line, std::ostream& out) {
+    return writeAnswer(line, out, nullptr, 0, true);
+}
+
+Outcome runConsole(std::istream& in, std::ostream& out) {
     StreamLines lines(in, out);
-    return runConsole(lines, out);
+    return runDialogue(lines, out, nullptr, 0, nullptr);
 }
 
 // What the command line asks for: its mode, and the words that are not options (the
@@ -232,23 +224,22 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
     const signals::Session session(
         editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
-        terminal.status ? STDERR_FILENO : -1);
+        editor ? STDIN_FILENO : -1, terminal.status ? STDERR_FILENO : -1);
     std::optional<LiveStatus> status;
     if (terminal.status) status.emplace(STDERR_FILENO, "abandons");
-    LiveStatus* const note = status ? &*status : nullptr;
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
-    const ConsoleEnd end =
-        runConsole(lines, out, note, editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
+    const Outcome end = runDialogue(lines, out, status ? &*status : nullptr,
+                                    editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
     const int error = errno;  // the failed read or write's reason, before anything else
-    if (end == ConsoleEnd::outputFailed) return reportFailure(err, "write output", error);
-    if (end == ConsoleEnd::inputFailed) return reportFailure(err, "read input", error);
+    if (end == Outcome::outputFailed) return reportFailure(err, "write output", error);
+    if (end == Outcome::inputFailed) return reportFailure(err, "read input", error);
     // Ctrl-C between lines: what has been answered is written, then the program ends as
     // SIGINT ends it.
-    if (end == ConsoleEnd::interrupted) endByInterrupt(out);
+    if (end == Outcome::interrupted) endByInterrupt(out);
     // At the end of input typed at a terminal, finish the prompt's line for the shell; a
     // file or pipe gets the transcript as it stands.
-    if (end == ConsoleEnd::endOfInput && terminal.input && terminal.output) out << '\n';
+    if (end == Outcome::endOfInput && terminal.input && terminal.output) out << '\n';
     return finish(out, err);
 }
 

@@ -1,7 +1,5 @@
 #include "console/line_editor.h"
 
-#include <cwchar>
-
 #include <dlfcn.h>
 #include <histedit.h>
 #include <signal.h>
@@ -10,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <cwchar>
 #include <ostream>
 #include <stdexcept>
 #include <type_traits>
@@ -25,22 +25,19 @@ const char* prompt(EditLine*) {
     return PROMPT;
 }
 
-// libedit's entry points. The library is loaded when the first editor starts, so that a
-// script or a pipe never maps it and the libraries it needs: that is a good part of the
-// time the program takes to start.
+// libedit's entry points, each a field and the symbol it is found by. The library is loaded
+// when the first editor starts, so that a script or a pipe never maps it and the libraries
+// it needs: that is a good part of the time the program takes to start.
+#define VELD_LIBEDIT_ENTRIES(entry)                                                         \
+    entry(historyInit, history_init) entry(historyEnd, history_end) entry(history, history) \
+        entry(init, el_init) entry(end, el_end) entry(set, el_set) entry(get, el_get)       \
+            entry(gets, el_gets) entry(line, el_line) entry(insert, el_insertstr)           \
+                entry(erase, el_deletestr) entry(cursor, el_cursor) entry(resize, el_resize)
+
 struct Libedit {
-    decltype(&::history_init) historyInit;
-    decltype(&::history_end) historyEnd;
-    decltype(&::history) history;
-    decltype(&::el_init) init;
-    decltype(&::el_end) end;
-    decltype(&::el_set) set;
-    decltype(&::el_get) get;
-    decltype(&::el_gets) gets;
-    decltype(&::el_line) line;
-    decltype(&::el_insertstr) insert;
-    decltype(&::el_deletestr) erase;
-    decltype(&::el_cursor) cursor;
+#define VELD_FIELD(field, symbol) decltype(&::symbol) field;
+    VELD_LIBEDIT_ENTRIES(VELD_FIELD)
+#undef VELD_FIELD
 };
 
 // The entry points, or null when the library or one of them cannot be found.
@@ -55,18 +52,9 @@ const Libedit* libedit() {
                 reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(library, name));
             complete = complete && entry != nullptr;
         };
-        find(entries.historyInit, "history_init");
-        find(entries.historyEnd, "history_end");
-        find(entries.history, "history");
-        find(entries.init, "el_init");
-        find(entries.end, "el_end");
-        find(entries.set, "el_set");
-        find(entries.get, "el_get");
-        find(entries.gets, "el_gets");
-        find(entries.line, "el_line");
-        find(entries.insert, "el_insertstr");
-        find(entries.erase, "el_deletestr");
-        find(entries.cursor, "el_cursor");
+#define VELD_FIND(field, symbol) find(entries.field, #symbol);
+        VELD_LIBEDIT_ENTRIES(VELD_FIND)
+#undef VELD_FIND
         return complete ? &entries : nullptr;
     }();
     return loaded;
@@ -93,8 +81,9 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     el->set(editor, EL_CLIENTDATA, this);
     el->set(editor, EL_PROMPT, prompt);
     el->set(editor, EL_EDITOR, "emacs");
-    // libedit puts the terminal back in order when a signal stops or ends the program.
-    el->set(editor, EL_SIGNAL, 1);
+    // Stops, resizes and ending signals are handled by the session's handlers (signals.h),
+    // which give the terminal its modes back; a key read they cut short redraws the line.
+    el->set(editor, EL_SIGNAL, 0);
     el->set(editor, EL_HIST, el->history, recalled);
     el->set(editor, EL_GETCFN, &LineEditor::readKey);
     // Tab offers nothing: there is nothing to complete.
@@ -117,7 +106,9 @@ LineEditor::~LineEditor() {
 // Reads a byte at a time, as libedit's own reader does. Ctrl-D on an empty line is the end
 // of input, without the "^D" that libedit's own binding would write. A read cut short by
 // Ctrl-C gives the keys that finish the line as Enter would, behind a "^C" mark: to the
-// end of the line, "^C", Enter. The line is then dropped.
+// end of the line, "^C", Enter. The line is then dropped. One cut short by a resize takes
+// the new width, as libedit's own reader does (a terminal that reflows its lines keeps the
+// line in place); one cut short by a stop and continue draws the prompt and the line again.
 int LineEditor::readKey(EditLine* editor, wchar_t* key) {
     LineEditor* self = nullptr;
     libedit()->get(editor, EL_CLIENTDATA, &self);
@@ -152,15 +143,19 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
         }
         if (count == 0) break;
         if (errno != EINTR) return -1;
+        const unsigned events = signals::takeEvents();
+        if ((events & signals::RESIZED) != 0) libedit()->resize(editor);
+        if ((events & signals::RESUMED) != 0) libedit()->set(editor, EL_REFRESH);
     }
     // libedit reports the end of its keys as a failed read; the flag tells them apart.
     self->ended = true;
     return 0;
 }
 
-ReadResult LineEditor::read(char* buffer, LineRead& read) {
-    if (!(out << std::flush)) return ReadResult::outputFailed;
+Outcome LineEditor::read(std::string_view& line, bool& cut) {
+    if (!(out << std::flush)) return Outcome::outputFailed;
     signals::takePromptInterrupt();  // a Ctrl-C that came while the last answer was written
+    signals::takeEvents();
     discarding = false;
     ended = false;
     pendingKeys.clear();
@@ -168,20 +163,20 @@ ReadResult LineEditor::read(char* buffer, LineRead& read) {
     recalling = -1;
     typed.clear();
     int count = 0;
-    const char* line = libedit()->gets(editor, &count);
+    const char* entry = libedit()->gets(editor, &count);
     const int error = errno;
-    if (discarding) return ReadResult::discarded;
-    if (line == nullptr) {
+    if (discarding) return Outcome::discarded;
+    if (entry == nullptr) {
         errno = error;
-        return ended || count == 0 ? ReadResult::endOfInput : ReadResult::inputFailed;
+        return ended || count == 0 ? Outcome::endOfInput : Outcome::inputFailed;
     }
-    std::size_t length = 0;
-    for (; line[length] != '\0' && line[length] != '\n' && length < LINE_LIMIT; ++length)
-        buffer[length] = line[length];
-    buffer[length] = '\0';
-    read.length = length;
-    read.cut = line[length] != '\0' && line[length] != '\n';
-    return ReadResult::line;
+    const std::size_t length = std::strcspn(entry, "\n");
+    const std::size_t kept = std::min<std::size_t>(length, LINE_LIMIT);
+    std::memcpy(text, entry, kept);
+    text[kept] = '\0';
+    line = std::string_view(text, kept);
+    cut = length > LINE_LIMIT;
+    return Outcome::line;
 }
 
 // The recalled entry `recalling` places before the newest (0 the newest), or the line
@@ -219,12 +214,11 @@ unsigned char LineEditor::newer(EditLine* editor, int) {
 }
 
 // Lines of white space only are not kept.
-void LineEditor::entered(const char* line) {
-    const std::string_view text(line);
-    if (std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; })) return;
+void LineEditor::entered(std::string_view line) {
+    if (std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; })) return;
     if (line == lastEntry) return;  // the same line twice in a row is kept once
     HistEvent event;
-    libedit()->history(recalled, &event, H_ENTER, line);
+    libedit()->history(recalled, &event, H_ENTER, line.data());  // NUL-terminated
     file.append(line);
     lastEntry = line;
 }

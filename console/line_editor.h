@@ -26,8 +26,8 @@ public:
     LineEditor(const LineEditor&) = delete;
     LineEditor& operator=(const LineEditor&) = delete;
 
-    ReadResult read(char* buffer, LineRead& line) override;
-    void entered(const char* line) override;
+    Outcome read(std::string_view& line, bool& cut) override;
+    void entered(std::string_view line) override;
 
 private:
     // libedit's source of keys: the terminal, or the keys that end a discarded line.
@@ -42,6 +42,7 @@ private:
     ::editline* editor = nullptr;
     ::history* recalled = nullptr;
     std::string lastEntry;
+    char text[LINE_LIMIT + 1];  // the last line read, its first LINE_LIMIT characters
     // The keys still to give after Ctrl-C, whether the line being read is dropped, and
     // whether the keys have ended (Ctrl-D on an empty line, or the terminal gone).
     std::wstring pendingKeys;

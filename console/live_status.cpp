@@ -6,7 +6,6 @@
 
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,15 +32,6 @@ std::chrono::milliseconds configuredDelay() {
     return std::chrono::milliseconds(value);
 }
 
-void setTimer(std::chrono::milliseconds first, std::chrono::milliseconds every) {
-    auto toTimeval = [](std::chrono::milliseconds ms) {
-        return timeval{static_cast<time_t>(ms.count() / 1000),
-                       static_cast<suseconds_t>(ms.count() % 1000 * 1000)};
-    };
-    const itimerval timer{toTimeval(every), toTimeval(first)};
-    setitimer(ITIMER_REAL, &timer, nullptr);
-}
-
 }  // namespace
 
 LiveStatus::LiveStatus(int fd, const char* interruptAction)
@@ -61,23 +51,22 @@ bool LiveStatus::sameTerminal(int out, int err) {
 void LiveStatus::start(std::size_t cursorColumn, std::string_view echoed) {
     column = cursorColumn;
     echo = echoed;
-    shown = false;
     started = std::chrono::steady_clock::now();
     stoppedBefore = signals::timeStopped();
     running = true;
     active = this;
     tickHook = &LiveStatus::onTick;
-    setTimer(delay, 1000ms);
+    signals::startTimer(delay);
 }
 
 void LiveStatus::stop() {
     if (!running) return;
-    setTimer(0ms, 0ms);
+    signals::stopTimer();
     tickHook = nullptr;
     active = nullptr;
     running = false;
     catchUp();
-    if (shown) show("", 0);
+    if (signals::noteShown()) show("", 0);
     signals::releaseEcho();
 }
 
@@ -87,18 +76,13 @@ void LiveStatus::stop() {
 bool LiveStatus::catchUp() {
     const unsigned events = signals::takeEvents();
     if ((events & signals::RESUMED) != 0) {
-        shown = false;
         if (!signals::inForeground()) return false;
         const std::string line = "\r" + echo;
         signals::drawNote(line.data(), line.size(), false);
         column = echo.size();
         return true;
     }
-    if ((events & signals::RESIZED) != 0) {
-        shown = false;
-        return false;
-    }
-    return true;
+    return (events & signals::RESIZED) == 0;
 }
 
 void LiveStatus::onTick() {
@@ -134,7 +118,7 @@ void LiveStatus::refresh() {
             return;
         }
     }
-    if (shown) show("", 0);
+    if (signals::noteShown()) show("", 0);
 }
 
 // The text, then "erase to the end of the screen" (what is left of a longer note before
@@ -144,7 +128,6 @@ void LiveStatus::show(const char* text, std::size_t length) {
     update += signals::ERASE_NOTE;
     update.append(length, '\b');
     signals::drawNote(update.data(), update.size(), length > 0);
-    shown = length > 0;
 }
 
 }  // namespace VELD

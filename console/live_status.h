@@ -45,10 +45,9 @@ private:
     std::chrono::milliseconds delay;
     const char* interruptAction;
     std::chrono::steady_clock::time_point started;
-    std::chrono::nanoseconds stoppedBefore{};  // timeStopped() at the start
+    std::chrono::milliseconds stoppedBefore{};  // timeStopped() at the start
     std::size_t column = 0;
     std::string echo;
-    bool shown = false;
     bool running = false;
 };
 

@@ -1,13 +1,14 @@
 #include "console/signals.h"
 
 #include <signal.h>
+#include <sys/time.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
-#include <initializer_list>
 #include <iterator>
 
 #include "integer/interrupt.h"
@@ -18,11 +19,7 @@ namespace {
 
 enum : std::sig_atomic_t { PROMPT, COMPUTING };
 
-struct Handler;
-void install(const Handler& row);
-const Handler& rowOf(int number);
-
-// Everything the handlers and the dialogue share. The state is PROMPT or COMPUTING; the
+// Everything the handlers and the program share. The state is PROMPT or COMPUTING; the
 // note's being on the screen makes "note shown", and the handlers' own stack frames make
 // "stopped" and "resumed".
 struct Shared {
@@ -31,20 +28,24 @@ struct Shared {
     volatile std::sig_atomic_t promptInterrupt = 0;  // the editor's, taken once
     volatile std::sig_atomic_t endPending = 0;       // the program is to end at the next read
     volatile std::sig_atomic_t waiting = 0;          // a stream's read may wait for input
-    volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED, for the note
+    volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED
     volatile std::sig_atomic_t noteShown = 0;
-    volatile std::sig_atomic_t echoHeld = 0;
-    volatile std::sig_atomic_t stoppedSeconds = 0;  // time spent stopped, in all
-    volatile long stoppedNanoseconds = 0;
-    int fd = -1;      // the note's terminal, or -1
-    termios modes{};  // its modes from before echo was held
+    volatile std::sig_atomic_t echoHeld = 0;      // the note's terminal echoes nothing
+    volatile std::sig_atomic_t resumeEditor = 0;  // the editor's modes are to come back
+    volatile std::sig_atomic_t stoppedMilliseconds = 0;
+    int editorFd = -1, noteFd = -1;
+    int fd = -1;  // the terminal whose modes are kept: the editor's, or the note's
+    bool haveOriginal = false;
+    termios original{};     // its modes when the session started
+    termios editorModes{};  // the editor's modes, from before a stop at the prompt
 };
 
 Shared shared;
 
 void writeQuietly(const char* text, std::size_t length) {
     while (length > 0) {
-        const ssize_t count = ::write(shared.fd, text, length);
+        const ssize_t count = ::write(shared.noteFd, text, length);
+        if (count < 0 && errno == EINTR) continue;
         if (count <= 0) return;  // the note is a courtesy
         text += count;
         length -= static_cast<std::size_t>(count);
@@ -62,19 +63,21 @@ void applyModes(const termios& modes) {
     sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
-// Erases the note and gives the terminal its modes back; async-signal-safe. Returns
-// whether echo was held.
+void eraseNote() {
+    if (shared.noteShown == 0) return;
+    writeQuietly(ERASE_NOTE, sizeof ERASE_NOTE - 1);
+    shared.noteShown = 0;
+}
+
+// Erases the note and gives the terminal the modes it had when the session started, where
+// the note or the editor had changed them; async-signal-safe. Returns whether the editor's
+// modes were in force.
 bool giveTerminalBack() {
-    if (shared.noteShown != 0) {
-        writeQuietly(ERASE_NOTE, sizeof ERASE_NOTE - 1);
-        shared.noteShown = 0;
-    }
-    const bool held = shared.echoHeld != 0;
-    if (held) {
-        applyModes(shared.modes);
-        shared.echoHeld = 0;
-    }
-    return held;
+    eraseNote();
+    const bool editing = shared.state == PROMPT && shared.editorFd >= 0;
+    if ((editing || shared.echoHeld != 0) && shared.haveOriginal) applyModes(shared.original);
+    shared.echoHeld = 0;
+    return editing;
 }
 
 void askForTick() {
@@ -83,11 +86,9 @@ void askForTick() {
                                 __ATOMIC_SEQ_CST);
 }
 
-// Takes `number` as its default action would: the terminal first given back.
-void endAsSignalDoes(int number) {
-    giveTerminalBack();
-    signal(number, SIG_DFL);
-    raise(number);
+std::sig_atomic_t millisecondsBetween(const timespec& from, const timespec& to) {
+    return static_cast<std::sig_atomic_t>((to.tv_sec - from.tv_sec) * 1000 +
+                                          (to.tv_nsec - from.tv_nsec) / 1000000);
 }
 
 extern "C" void onInterrupt(int number) {
@@ -98,7 +99,8 @@ extern "C" void onInterrupt(int number) {
     } else if (shared.interrupts == Interrupts::discardLine) {
         shared.promptInterrupt = 1;
     } else if (shared.waiting != 0) {
-        endAsSignalDoes(number);  // everything answered was written before the wait
+        signal(number, SIG_DFL);  // everything answered was written before the wait
+        raise(number);
     } else {
         shared.endPending = 1;
     }
@@ -109,104 +111,94 @@ extern "C" void onTimer(int) {
 }
 
 // Stops as SIGTSTP's default action would, with the note erased and the modes given back
-// first; continues here on SIGCONT.
+// first. The editor's modes come back when the program continues (onContinue).
 extern "C" void onStop(int number) {
-    const bool computing = shared.state == COMPUTING;
-    if (computing) giveTerminalBack();
-    signal(number, SIG_DFL);
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, number);
-    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-    timespec before{}, after{};
-    clock_gettime(CLOCK_MONOTONIC, &before);
+    if (shared.state == PROMPT && shared.editorFd >= 0 &&
+        tcgetattr(shared.editorFd, &shared.editorModes) == 0) {
+        shared.resumeEditor = 1;
+    }
+    giveTerminalBack();
+    struct sigaction before {};
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    sigaction(number, &stop, &before);
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, number);
+    sigprocmask(SIG_UNBLOCK, &held, nullptr);
+    timespec stopped{}, continued{};
+    clock_gettime(CLOCK_MONOTONIC, &stopped);
     raise(number);
-    clock_gettime(CLOCK_MONOTONIC, &after);
-    long nanoseconds = shared.stoppedNanoseconds + (after.tv_nsec - before.tv_nsec);
-    std::sig_atomic_t seconds =
-        shared.stoppedSeconds + static_cast<std::sig_atomic_t>(after.tv_sec - before.tv_sec);
-    if (nanoseconds < 0) {
-        nanoseconds += 1000000000;
-        --seconds;
-    } else if (nanoseconds >= 1000000000) {
-        nanoseconds -= 1000000000;
-        ++seconds;
+    // Continued (the signal is blocked again when this handler returns).
+    clock_gettime(CLOCK_MONOTONIC, &continued);
+    shared.stoppedMilliseconds =
+        shared.stoppedMilliseconds + millisecondsBetween(stopped, continued);
+    sigaction(number, &before, nullptr);
+}
+
+// Continued, after any stop: in the foreground the editor's modes come back, and the
+// editor or the note is told.
+extern "C" void onContinue(int) {
+    if (shared.resumeEditor != 0 && inForeground()) {
+        applyModes(shared.editorModes);
+        shared.resumeEditor = 0;
     }
-    shared.stoppedSeconds = seconds;
-    shared.stoppedNanoseconds = nanoseconds;
-    // Continued (the signal is blocked again when this handler returns): the handler is
-    // installed again as the table has it, with its mask.
-    install(rowOf(number));
-    if (computing) {
-        shared.events = shared.events | RESUMED;
-        askForTick();
-    }
+    shared.events = shared.events | RESUMED;
+    if (shared.state == COMPUTING) askForTick();
 }
 
 extern "C" void onResize(int) {
-    if (shared.state != COMPUTING) return;
-    if (shared.noteShown != 0) {
-        writeQuietly(ERASE_NOTE, sizeof ERASE_NOTE - 1);
-        shared.noteShown = 0;
+    if (shared.state == COMPUTING) {
+        eraseNote();
+        askForTick();
     }
     shared.events = shared.events | RESIZED;
-    askForTick();
 }
 
 extern "C" void onEnding(int number) {
-    endAsSignalDoes(number);
+    giveTerminalBack();
+    signal(number, SIG_DFL);
+    raise(number);
 }
 
-// The session's handlers, one row a signal. `note`: installed only with a terminal for the
-// note, and held off while the note is drawn. `mayBeIgnored`: a signal that a shell or
-// nohup may have set to be ignored before the program started; it is then left ignored.
-// Reads that Ctrl-C cuts short are not restarted: the editor and the stream need to see
-// them. Those of the other signals are.
+// The session's handlers, one row a signal. `terminal`: installed only with a terminal of
+// the editor's or the note's; `timer`: only with the note's. `mayBeIgnored`: a signal that
+// a shell or nohup may have set to be ignored before the program started; it is then left
+// ignored. Reads that these signals cut short are not restarted, so that the editor sees
+// Ctrl-C, a stop and a resize at once; the timer's and the ending ones' are.
 struct Handler {
     int number;
     void (*handler)(int);
-    bool note;
+    bool terminal;
+    bool timer;
     bool mayBeIgnored;
     int flags;
 };
 
 constexpr Handler HANDLERS[] = {
-    {SIGINT, onInterrupt, false, true, 0},       {SIGALRM, onTimer, true, false, SA_RESTART},
-    {SIGTSTP, onStop, true, true, SA_RESTART},   {SIGWINCH, onResize, true, false, SA_RESTART},
-    {SIGTERM, onEnding, true, true, SA_RESTART}, {SIGHUP, onEnding, true, true, SA_RESTART},
-    {SIGQUIT, onEnding, true, true, SA_RESTART},
+    {SIGINT, onInterrupt, false, false, true, 0},
+    {SIGALRM, onTimer, true, true, false, SA_RESTART},
+    {SIGTSTP, onStop, true, false, true, 0},
+    {SIGCONT, onContinue, true, false, false, SA_RESTART},
+    {SIGWINCH, onResize, true, false, false, 0},
+    {SIGTERM, onEnding, true, false, true, SA_RESTART},
+    {SIGHUP, onEnding, true, false, true, SA_RESTART},
+    {SIGQUIT, onEnding, true, false, true, SA_RESTART},
 };
 
 // What each signal did before the session, and whether the session installed its own.
 struct sigaction previous[std::size(HANDLERS)];
 bool installed[std::size(HANDLERS)];
 
-// Installs the handler of `row`: SIGINT is held off while a handler that draws runs, so an
-// interrupt is never overwritten by a tick.
-void install(const Handler& row) {
-    struct sigaction action {};
-    action.sa_handler = row.handler;
-    sigemptyset(&action.sa_mask);
-    if (row.number != SIGINT) sigaddset(&action.sa_mask, SIGINT);
-    action.sa_flags = row.flags;
-    sigaction(row.number, &action, nullptr);
-}
-
-const Handler& rowOf(int number) {
-    for (const Handler& row : HANDLERS) {
-        if (row.number == number) return row;
-    }
-    return HANDLERS[0];
-}
-
-// Holds off the signals whose handlers draw on the terminal, for as long as it lasts.
+// Holds off the signals whose handlers draw on the terminal or change its modes, for as
+// long as it lasts.
 class DrawingHeld {
 public:
     DrawingHeld() {
         sigset_t held;
         sigemptyset(&held);
         for (const Handler& row : HANDLERS) {
-            if (row.note) sigaddset(&held, row.number);
+            if (row.terminal) sigaddset(&held, row.number);
         }
         sigprocmask(SIG_BLOCK, &held, &before);
     }
@@ -218,34 +210,64 @@ private:
     sigset_t before;
 };
 
+void setTimer(std::chrono::milliseconds first, std::chrono::milliseconds every) {
+    auto toTimeval = [](std::chrono::milliseconds ms) {
+        return timeval{static_cast<time_t>(ms.count() / 1000),
+                       static_cast<suseconds_t>(ms.count() % 1000 * 1000)};
+    };
+    const itimerval timer{toTimeval(every), toTimeval(first)};
+    setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
 }  // namespace
 
-Session::Session(Interrupts interrupts, int noteFd) {
+Session::Session(Interrupts interrupts, int editorFd, int noteFd) {
     shared.state = PROMPT;
     shared.interrupts = interrupts;
     for (volatile std::sig_atomic_t* flag :
          {&shared.promptInterrupt, &shared.endPending, &shared.waiting, &shared.events,
-          &shared.noteShown, &shared.echoHeld})
+          &shared.noteShown, &shared.echoHeld, &shared.resumeEditor})
         *flag = 0;
-    shared.fd = noteFd;
+    shared.editorFd = editorFd;
+    shared.noteFd = noteFd;
+    shared.fd = editorFd >= 0 ? editorFd : noteFd;
+    shared.haveOriginal = shared.fd >= 0 && tcgetattr(shared.fd, &shared.original) == 0;
+    // SIGINT is held off while a handler that draws runs, so an interrupt is never
+    // overwritten by a tick; the other terminal signals wait for one another.
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGINT);
+    for (const Handler& row : HANDLERS) {
+        if (row.terminal) sigaddset(&mask, row.number);
+    }
     for (std::size_t k = 0; k < std::size(HANDLERS); ++k) {
         const Handler& row = HANDLERS[k];
         installed[k] = false;
-        if (row.note && noteFd < 0) continue;
+        if ((row.terminal && shared.fd < 0) || (row.timer && noteFd < 0)) continue;
         sigaction(row.number, nullptr, &previous[k]);
         if (row.mayBeIgnored && previous[k].sa_handler == SIG_IGN) continue;
-        install(row);
+        struct sigaction action {};
+        action.sa_handler = row.handler;
+        action.sa_mask = mask;
+        if (row.number == SIGINT) sigemptyset(&action.sa_mask);
+        action.sa_flags = row.flags;
+        sigaction(row.number, &action, nullptr);
         installed[k] = true;
     }
 }
 
 Session::~Session() {
+    stopTimer();
     for (std::size_t k = std::size(HANDLERS); k-- > 0;) {
         if (installed[k]) sigaction(HANDLERS[k].number, &previous[k], nullptr);
         installed[k] = false;
     }
-    if (shared.fd >= 0 && inForeground()) giveTerminalBack();
-    shared.fd = -1;
+    if (shared.noteFd >= 0 && inForeground()) {
+        eraseNote();
+        if (shared.echoHeld != 0 && shared.haveOriginal) applyModes(shared.original);
+    }
+    shared.echoHeld = 0;
+    shared.editorFd = shared.noteFd = shared.fd = -1;
 }
 
 Computing::Computing() {
@@ -274,34 +296,6 @@ void setWaiting(bool waiting) {
     shared.waiting = waiting ? 1 : 0;
 }
 
-void holdEcho() {
-    if (shared.fd < 0 || shared.echoHeld != 0 || !inForeground()) return;
-    termios quiet{};
-    if (tcgetattr(shared.fd, &quiet) != 0) return;
-    shared.modes = quiet;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
-    const DrawingHeld held;
-    shared.echoHeld = 1;
-    applyModes(quiet);
-}
-
-void releaseEcho() {
-    const DrawingHeld held;
-    if (shared.echoHeld == 0) return;
-    if (inForeground()) applyModes(shared.modes);
-    shared.echoHeld = 0;
-}
-
-bool inForeground() {
-    return shared.fd >= 0 && tcgetpgrp(shared.fd) == getpgrp();
-}
-
-std::chrono::nanoseconds timeStopped() {
-    const DrawingHeld held;  // the stop handler does not run while both are read
-    return std::chrono::seconds(shared.stoppedSeconds) +
-           std::chrono::nanoseconds(shared.stoppedNanoseconds);
-}
-
 void endByInterrupt() {
     signal(SIGINT, SIG_DFL);
     raise(SIGINT);
@@ -312,10 +306,47 @@ unsigned takeEvents() {
     return static_cast<unsigned>(__atomic_exchange_n(&shared.events, 0, __ATOMIC_SEQ_CST));
 }
 
+void startTimer(std::chrono::milliseconds first) {
+    setTimer(first, std::chrono::seconds(1));
+}
+
+void stopTimer() {
+    setTimer({}, {});
+}
+
+std::chrono::milliseconds timeStopped() {
+    return std::chrono::milliseconds(shared.stoppedMilliseconds);
+}
+
+void holdEcho() {
+    if (shared.noteFd < 0 || shared.echoHeld != 0 || !shared.haveOriginal || !inForeground())
+        return;
+    termios quiet = shared.original;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
+    const DrawingHeld held;
+    shared.echoHeld = 1;
+    applyModes(quiet);
+}
+
+void releaseEcho() {
+    const DrawingHeld held;
+    if (shared.echoHeld == 0) return;
+    if (inForeground()) applyModes(shared.original);
+    shared.echoHeld = 0;
+}
+
+bool inForeground() {
+    return shared.fd >= 0 && tcgetpgrp(shared.fd) == getpgrp();
+}
+
 void drawNote(const char* text, std::size_t length, bool shown) {
     const DrawingHeld held;
     writeQuietly(text, length);
     shared.noteShown = shown ? 1 : 0;
+}
+
+bool noteShown() {
+    return shared.noteShown != 0;
 }
 
 }  // namespace VELD::signals

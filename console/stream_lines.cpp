@@ -12,10 +12,10 @@
 
 namespace VELD {
 
-StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce, bool prompt)
-    : in(in), out(out), flushAtOnce(flushAtOnce), prompt(prompt) {}
+StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce, bool dialogue)
+    : in(in), out(out), flushAtOnce(flushAtOnce), dialogue(dialogue) {}
 
-ReadResult StreamLines::fill(bool wait) {
+Outcome StreamLines::fill(bool wait) {
     if (start == end) {
         start = end = 0;
     } else if (end == sizeof block) {
@@ -23,18 +23,18 @@ ReadResult StreamLines::fill(bool wait) {
         end -= start;
         start = 0;
     }
-    if (end == sizeof block) return ReadResult::line;  // full of a line not yet ended
+    if (end == sizeof block) return Outcome::line;  // full of a line not yet ended
     std::streambuf& source = *in.rdbuf();
     try {
         std::streamsize available = source.in_avail();
         if (available == 0 && wait) {
             // The next read may wait: all that has been answered goes out first.
             // Ctrl-C while it waits ends the program at once (see signals.h).
-            if (!(out << std::flush)) return ReadResult::outputFailed;
+            if (!(out << std::flush)) return Outcome::outputFailed;
             signals::setWaiting(true);
             if (signals::endRequested()) {
                 signals::setWaiting(false);
-                return ReadResult::interrupted;
+                return Outcome::interrupted;
             }
             const auto next = source.sgetc();
             signals::setWaiting(false);
@@ -48,77 +48,58 @@ ReadResult StreamLines::fill(bool wait) {
         // A read error: the stream reports it, with the reason the system gave.
         errno = failure.code().value() != 0 ? failure.code().value() : EIO;
         in.setstate(std::ios::badbit);
-        return ReadResult::inputFailed;
+        return Outcome::inputFailed;
     }
-    return end > start ? ReadResult::line : ReadResult::endOfInput;
+    return end > start ? Outcome::line : Outcome::endOfInput;
 }
 
-// Only the first LINE_LIMIT characters of a line are kept; the rest of it and its line end
-// are passed over, and nothing beyond them is taken. A line end of CR LF counts as LF for
-// the cut: the CR is no character of the line.
-ReadResult StreamLines::read(char* buffer, LineRead& line) {
-    if (signals::endRequested()) return ReadResult::interrupted;
-    if (prompt && !(out << PROMPT)) return ReadResult::outputFailed;
-    if (flushAtOnce && !(out << std::flush)) return ReadResult::outputFailed;
+// In the dialogue only the first LINE_LIMIT characters of a line are kept; the rest of it
+// and its line end are passed over, and nothing beyond them is taken. A line end of CR LF
+// counts as LF for the cut: the CR is no character of the line.
+Outcome StreamLines::read(std::string_view& line, bool& cut) {
+    if (signals::endRequested()) return Outcome::interrupted;
+    if (dialogue && !(out << PROMPT)) return Outcome::outputFailed;
+    if (flushAtOnce && !(out << std::flush)) return Outcome::outputFailed;
+    wholeLine.clear();
     std::size_t length = 0;
     std::size_t dropped = 0;
     char lastDropped = '\0';
-    bool readAny = false;
-    for (;;) {
+    for (bool readAny = false;; readAny = true) {
         if (start == end) {
-            const ReadResult got = fill(true);
-            if (got == ReadResult::endOfInput && readAny) break;
-            if (got != ReadResult::line) return got;
+            const Outcome got = fill(true);
+            if (got == Outcome::endOfInput && readAny) break;
+            if (got != Outcome::line) return got;
         }
-        readAny = true;
         const char* from = block + start;
         const void* newline = std::memchr(from, '\n', end - start);
         const std::size_t taken =
             (newline != nullptr ? static_cast<const char*>(newline) : block + end) - from;
-        const std::size_t kept = std::min(taken, LINE_LIMIT - length);
-        std::memcpy(buffer + length, from, kept);
-        length += kept;
-        dropped += taken - kept;
-        if (taken > kept) lastDropped = from[taken - 1];
+        if (dialogue) {
+            const std::size_t kept = std::min(taken, LINE_LIMIT - length);
+            std::memcpy(cutLine + length, from, kept);
+            length += kept;
+            dropped += taken - kept;
+            if (taken > kept) lastDropped = from[taken - 1];
+        } else {
+            wholeLine.append(from, taken);
+        }
         start += taken;
         if (newline != nullptr) {
             ++start;
             break;
         }
     }
-    buffer[length] = '\0';
-    line.length = length;
-    line.cut = dropped > 1 || (dropped == 1 && lastDropped != '\r');
-    return ReadResult::line;
-}
-
-ReadResult StreamLines::readWhole(std::string& line) {
-    if (signals::endRequested()) return ReadResult::interrupted;
-    line.clear();
-    for (bool readAny = false;; readAny = true) {
-        if (start == end) {
-            const ReadResult got = fill(true);
-            if (got == ReadResult::endOfInput && readAny) return ReadResult::line;
-            if (got != ReadResult::line) return got;
-        }
-        const char* from = block + start;
-        const void* newline = std::memchr(from, '\n', end - start);
-        const std::size_t taken =
-            (newline != nullptr ? static_cast<const char*>(newline) : block + end) - from;
-        line.append(from, taken);
-        start += taken;
-        if (newline != nullptr) {
-            ++start;
-            return ReadResult::line;
-        }
-    }
+    cutLine[length] = '\0';
+    line = dialogue ? std::string_view(cutLine, length) : std::string_view(wholeLine);
+    cut = dropped > 1 || (dropped == 1 && lastDropped != '\r');
+    return Outcome::line;
 }
 
 bool StreamLines::lineWaiting() {
     if (flushAtOnce) return false;
     auto held = [this] { return std::memchr(block + start, '\n', end - start) != nullptr; };
     // A read error here shows at the next read.
-    return held() || (fill(false) == ReadResult::line && held());
+    return held() || (fill(false) == Outcome::line && held());
 }
 
 }  // namespace VELD

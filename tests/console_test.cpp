@@ -11,7 +11,7 @@
 namespace VELD {
 namespace {
 
-std::string dialogue(const std::string& input, ConsoleEnd expectedEnd = ConsoleEnd::endOfInput) {
+std::string dialogue(const std::string& input, Outcome expectedEnd = Outcome::endOfInput) {
     std::istringstream in(input);
     std::ostringstream out;
     EXPECT_EQ(runConsole(in, out), expectedEnd) << input;
@@ -67,9 +67,9 @@ TEST(Console, StaleInterruptRequestIsCleared) {
 
 TEST(Console, QuitRule) {
     for (const char* line : {"q\n1 + 2\n", "Q\n", "quit\n", "Quit\n", "q + 1\n", "q"}) {
-        EXPECT_EQ(dialogue(line, ConsoleEnd::quit), "Exp: ") << line;
+        EXPECT_EQ(dialogue(line, Outcome::quit), "Exp: ") << line;
     }
-    EXPECT_EQ(dialogue("1 + 1\nquit\n3 + 3\n", ConsoleEnd::quit), "Exp: (1 + 1) = 2\nExp: ");
+    EXPECT_EQ(dialogue("1 + 1\nquit\n3 + 3\n", Outcome::quit), "Exp: (1 + 1) = 2\nExp: ");
 }
 
 TEST(Console, ValueTooLongForTheBuffer) {
@@ -90,10 +90,8 @@ TEST(Console, ExpressionTooLongForTheBuffer) {
     std::string line = "1+1";
     while (line.size() * 2 + 5 < OUTPUT_BUFFER_SIZE)
         line = "(" + line + ")+(" + line + ")";
-    std::vector<char> buffer(OUTPUT_BUFFER_SIZE);
-    line.copy(buffer.data(), line.size());
     std::ostringstream out;
-    answerLine(buffer.data(), out);
+    answerLine(line, out);
     const std::string text = out.str();
     EXPECT_EQ(text.rfind("NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n((((", 0), 0u);
     EXPECT_EQ(text.substr(text.size() - 8), " = 2048\n");
