@@ -1,12 +1,20 @@
 // Whole dialogues through the console loop, in process: input text to exact output text.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <optional>
+
+#include <csignal>
+
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "console/console.h"
+#include "console/signals.h"
 #include "integer/integer.h"
+#include "integer/interrupt.h"
 
 namespace VELD {
 namespace {
@@ -132,6 +140,55 @@ TEST(Console, Arguments) {
             EXPECT_EQ(out.str(),
                       input && output ? "Exp: (1 + 2) = 3\nExp: \n" : "Exp: (1 + 2) = 3\nExp: ");
         }
+    }
+}
+
+// What Ctrl-C does in each mode, at the prompt and while computing: the states of the
+// signal table that need no terminal.
+TEST(Signals, InterruptInEachModeAndState) {
+    using signals::Interrupts;
+    const struct {
+        Interrupts mode;
+        bool computing;
+        bool dropsLine, abandons, endsAfter;
+    } rows[] = {
+        {Interrupts::discardLine, false, true, false, false},
+        {Interrupts::discardLine, true, false, true, false},
+        {Interrupts::endBetweenLines, false, false, false, true},
+        {Interrupts::endBetweenLines, true, false, true, false},
+        {Interrupts::endProgram, false, false, false, true},
+        {Interrupts::endProgram, true, false, true, true},
+    };
+    for (const auto& row : rows) {
+        const signals::Session session(row.mode, -1, -1);
+        bool abandoned = false;
+        {
+            std::optional<signals::Computing> computing;
+            if (row.computing) computing.emplace();
+            std::raise(SIGINT);
+            abandoned = interruptRequested == INTERRUPT_DUE;
+            if (abandoned) interruptRequested = 0;  // taken, as the computation takes it
+        }
+        EXPECT_EQ(signals::takePromptInterrupt(), row.dropsLine);
+        EXPECT_EQ(abandoned, row.abandons);
+        EXPECT_EQ(signals::endRequested(), row.endsAfter);
+    }
+}
+
+// A signal ignored when a session starts stays ignored, and the session puts back what
+// was there.
+TEST(Signals, IgnoredOnEntryStayIgnored) {
+    for (const auto before : {SIG_IGN, SIG_DFL}) {
+        std::signal(SIGINT, before);
+        {
+            const signals::Session session(signals::Interrupts::endProgram, -1, -1);
+            struct sigaction during {};
+            sigaction(SIGINT, nullptr, &during);
+            EXPECT_EQ(during.sa_handler == SIG_IGN, before == SIG_IGN);
+        }
+        struct sigaction after {};
+        sigaction(SIGINT, nullptr, &after);
+        EXPECT_EQ(after.sa_handler, before);
     }
 }
 

@@ -4,6 +4,7 @@
 // that is not one, and a line cut short.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "child_process.h"
 #include "tmux_session.h"
@@ -20,6 +22,7 @@
 namespace VELD {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::TmuxSession;
 
 class Terminal : public ::testing::Test {
@@ -370,6 +373,62 @@ TEST_F(Terminal, SignalsIgnoredOnEntryStayIgnored) {
     terminal.press("C-c");
     EXPECT_EQ(terminal.waitFor("= 20000\nExp:"),
               "Exp: (20000 !) / (19999 !)\n((20000!) / (19999!)) = 20000\nExp:\n");
+}
+
+// Ctrl-Z and fg twice at one prompt: each time the prompt and the line typed are shown
+// again, and the editor's keys work on them.
+TEST_F(Terminal, StopAndContinueAtThePrompt) {
+    const char* front = testing::launcher();
+    if (front != nullptr && std::strstr(front, "valgrind") != nullptr) {
+        GTEST_SKIP() << "valgrind does not stop a program that raises SIGTSTP in its handler";
+    }
+    TmuxSession terminal(environment(), {.width = 200, .inShell = true});
+    terminal.waitFor("Exp:");
+    terminal.type("(7 choose 3) + 2");
+    for (const char* line : {"Exp: (7 choose 3) + 2\n", "Exp: (7 choose 3) + 5\n"}) {
+        terminal.press("C-z");
+        terminal.waitFor("Stopped");
+        terminal.type("fg");
+        terminal.press("Enter");
+        const std::string shown = terminal.waitFor(line);
+        EXPECT_EQ(shown.substr(shown.rfind("Exp: ")), line);
+        terminal.press(line[20] == '2' ? "Left 5 Right BSpace" : "Left 6 Right BSpace");
+    }
+    terminal.press("Enter");
+    EXPECT_NE(terminal.waitFor("= 41\nExp:").find("Exp: (7 choose 3) + 6\n((7 choose 3) + 6) = 41"),
+              std::string::npos);
+}
+
+// Two resizes at one prompt, narrow and back: the line stays as typed, and is edited and
+// answered as it stands.
+TEST_F(Terminal, ResizesAtThePrompt) {
+    TmuxSession terminal(environment(), 100);
+    terminal.waitFor("Exp:");
+    terminal.type("(111111 + 222222) * 3333333");
+    terminal.waitFor("3333333");
+    terminal.resize(15);
+    terminal.resize(100);
+    // Keys sent before the program has taken the new width would be drawn at the old one.
+    std::this_thread::sleep_for(testing::launcher() != nullptr ? 3s : 300ms);
+    terminal.press("Left Left X BSpace Enter");
+    EXPECT_EQ(terminal.waitFor("= 1111109888889\nExp:"),
+              "Exp: (111111 + 222222) * 3333333\n((111111 + 222222) * 3333333) = 1111109888889\n"
+              "Exp:\n");
+}
+
+// SIGTERM while the note shows: the note is erased and the terminal's modes given back
+// before the program ends.
+TEST_F(Terminal, TerminateWhileTheNoteShows) {
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"));
+    terminal.waitFor("Exp:");
+    terminal.type("(40000 !) choose 3");
+    terminal.press("Enter");
+    terminal.waitFor("abandons]");
+    terminal.signalProgram(SIGTERM);
+    terminal.waitFor("[exit 143]");
+    terminal.type("typed");  // echoed by the terminal once its modes are back
+    EXPECT_EQ(terminal.waitFor("typed"),
+              "Exp: (40000 !) choose 3\n((40000!) choose 3)Terminated\n[exit 143]\ntyped\n");
 }
 
 }  // namespace

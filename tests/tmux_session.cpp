@@ -74,6 +74,14 @@ TmuxSession::TmuxSession(const std::string& environment, Options options) {
     }
 }
 
+void TmuxSession::signalProgram(int number) {
+    std::string pane;
+    if (!tmux("display -p '#{pane_pid}'", &pane)) return;
+    pane.erase(pane.find_last_not_of("\n") + 1);
+    const std::string command = "pkill -" + std::to_string(number) + " -P " + pane;
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("no program to signal");
+}
+
 TmuxSession::~TmuxSession() {
     tmux("kill-server");
     std::error_code ignored;

@@ -38,6 +38,8 @@ public:
     void type(const std::string& text);
     // Presses keys by tmux's names: Enter, Up, Left, C-c, C-d, Tab.
     void press(const std::string& keys);
+    // Sends signal `number` to the program (or its launcher), not started from a shell.
+    void signalProgram(int number);
     // Resizes the terminal; tmux reflows the lines that wrap.
     void resize(int width, int height = 24);
     // The screen's lines, with the lines scrolled off above it, without trailing blanks
