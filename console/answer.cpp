@@ -1,12 +1,10 @@
-#include "console/answer.h"
+#include "console/console.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <new>
 #include <string_view>
-
-#include "console/console.h"
 
 namespace VELD {
 
@@ -43,6 +41,11 @@ std::string unreadFault(std::string_view line, std::size_t end) {
 }
 
 }  // namespace
+
+const char* Answer::failed(const char* message) {
+    faultMessage = message;
+    return nullptr;
+}
 
 Answer::Answer(std::string_view line, bool whole) {
     try {

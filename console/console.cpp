@@ -13,14 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "console/answer.h"
-#include "console/exit_status.h"
 #include "console/history.h"
 #include "console/line_editor.h"
-#include "console/live_status.h"
 #include "console/signals.h"
 #include "console/stream_lines.h"
-#include "console/values.h"
 
 #ifndef EXACTCALC_VERSION
 #define EXACTCALC_VERSION "unknown"
@@ -87,11 +83,10 @@ namespace {
 
 // The dialogue's form of an answer: the echo, shown before the evaluation starts (which may
 // take long) unless `flushEcho` is false, then " = " and the value, or the fault directly
-// behind what was written. While the line is evaluated, `status` (when given) may show a
-// note behind the echo, which starts `column` characters into its line. Returns false,
-// without evaluating, when the echo could not be written.
-bool writeAnswer(std::string_view line, std::ostream& out, LiveStatus* status, std::size_t column,
-                 bool flushEcho) {
+// behind what was written. While the line is evaluated a note may show behind the echo,
+// which starts `column` characters into its line. Returns false, without evaluating, when
+// the echo could not be written.
+bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, bool flushEcho) {
     Answer answer(line, false);
     bool fits = true;
     if (const char* echo = answer.echo(textBuffer, fits)) {
@@ -102,8 +97,7 @@ bool writeAnswer(std::string_view line, std::ostream& out, LiveStatus* status, s
         if (!(out << echo) || (flushEcho && !(out << std::flush))) return false;
         const char* value = nullptr;
         {
-            const signals::Computing computing;
-            const NoteScope note(status, column + std::strlen(echo), echo);
+            const signals::Computing computing(column + std::strlen(echo), echo);
             value = answer.value(textBuffer, false, fits);
         }
         if (value != nullptr) {
@@ -117,28 +111,26 @@ bool writeAnswer(std::string_view line, std::ostream& out, LiveStatus* status, s
 }
 
 // The dialogue over `lines`: empty lines are skipped, and a cut line is noted on `notes`,
-// when given. `status` and `column` are as for writeAnswer.
-Outcome runDialogue(LineSource& lines, std::ostream& out, LiveStatus* status, std::size_t column,
-                    std::ostream* notes) {
+// when given. `column` is as for writeAnswer.
+Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes) {
     return eachLine(lines, [&](std::string_view line, bool cut) {
         if (line.empty()) return Outcome::line;
         if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
         lines.entered(line);
         const bool flushEcho = !lines.lineWaiting();
-        return writeAnswer(line, out, status, column, flushEcho) ? Outcome::line
-                                                                 : Outcome::outputFailed;
+        return writeAnswer(line, out, column, flushEcho) ? Outcome::line : Outcome::outputFailed;
     });
 }
 
 }  // namespace
 
 bool answerLine(std::string_view line, std::ostream& out) {
-    return writeAnswer(line, out, nullptr, 0, true);
+    return writeAnswer(line, out, 0, true);
 }
 
 Outcome runConsole(std::istream& in, std::ostream& out) {
     StreamLines lines(in, out);
-    return runDialogue(lines, out, nullptr, 0, nullptr);
+    return runDialogue(lines, out, 0, nullptr);
 }
 
 // What the command line asks for: its mode, and the words that are not options (the
@@ -225,12 +217,10 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     const signals::Session session(
         editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
         editor ? STDIN_FILENO : -1, terminal.status ? STDERR_FILENO : -1);
-    std::optional<LiveStatus> status;
-    if (terminal.status) status.emplace(STDERR_FILENO, "abandons");
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
-    const Outcome end = runDialogue(lines, out, status ? &*status : nullptr,
-                                    editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
+    const Outcome end =
+        runDialogue(lines, out, editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
     const int error = errno;  // the failed read or write's reason, before anything else
     if (end == Outcome::outputFailed) return reportFailure(err, "write output", error);
     if (end == Outcome::inputFailed) return reportFailure(err, "read input", error);

@@ -1,12 +1,24 @@
+// The console: the dialogue, the script modes, and what they share: the one loop over the
+// lines of a LineSource, and a line's answer, made without I/O and written in each mode's
+// form.
 #pragma once
 
 #include <cerrno>
 #include <cstddef>
 #include <iosfwd>
+#include <memory>
 #include <new>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "expression/expression.h"
 
 namespace VELD {
+
+inline constexpr int EXIT_ANSWERED = 0;  // every line answered, or the dialogue ended
+inline constexpr int EXIT_FAULT = 1;     // a line was a fault, or a stream failed
+inline constexpr int EXIT_USAGE = 2;     // arguments the program does not take
 
 // The one text buffer of the dialogue, which holds in turn the printed expression and the
 // printed value.
@@ -65,6 +77,33 @@ Outcome eachLine(LineSource& lines, Respond&& respond) {
     }
 }
 
+// One line's answer, made without any I/O: the echo, then the value's text or the fault.
+class Answer {
+public:
+    // Parses `line`, which is NUL-terminated. With `whole`, a line that the parser stops
+    // reading before its end (at a ")" without its "(", or at a NUL byte) is a fault that
+    // says what was left unread; without, what was read is answered, as the dialogue's
+    // echo shows.
+    Answer(std::string_view line, bool whole);
+    // The fault's message; null while there is none.
+    const char* fault() const { return faultMessage; }
+    // The parenthesised expression, in `buffer` (OUTPUT_BUFFER_SIZE bytes): the buffer, or
+    // null after a fault. `fits` is false when it did not fit, the buffer holding what did.
+    const char* echo(char* buffer, bool& fits);
+    // Evaluates the line and writes the value's text: into `buffer` (OUTPUT_BUFFER_SIZE
+    // bytes), or, with `unlimited`, into storage of its own when it needs more, of any
+    // length. Returns the text, or null after a fault. `fits` is as for echo.
+    const char* value(char* buffer, bool unlimited, bool& fits);
+
+private:
+    const char* failed(const char* message);
+
+    std::unique_ptr<Expression> root;
+    const char* faultMessage = nullptr;
+    std::string unread;  // the message of a line not read to its end
+    std::unique_ptr<char[]> longText;
+};
+
 // The dialogue over a stream: reads a line and answers it, until a line that begins with q
 // or Q, the end of input, or a read or write that fails.
 Outcome runConsole(std::istream& in, std::ostream& out);
@@ -74,6 +113,14 @@ Outcome runConsole(std::istream& in, std::ostream& out);
 // was already written. Returns false when the echo could not be written.
 bool answerLine(std::string_view line, std::ostream& out);
 
+// Writes "exactcalc: cannot <what>: <reason>" for the system's `error` (an I/O error when
+// it gave none) and returns EXIT_FAULT.
+int reportFailure(std::ostream& err, const char* what, int error);
+// Flushes `out`: `status` when that works, else the failure reported.
+int finish(std::ostream& out, std::ostream& err, int status = EXIT_ANSWERED);
+// Ends the program as SIGINT does, once what has been answered is written.
+[[noreturn]] void endByInterrupt(std::ostream& out);
+
 // What the program found out about its standard streams.
 struct Terminal {
     bool input = false;    // standard input is a terminal
@@ -82,8 +129,25 @@ struct Terminal {
     bool status = false;   // standard error is the terminal that shows standard output
 };
 
+// The script modes (values.cpp): the value alone of each expression, on a line of its own,
+// with no prompt and no echo; a fault gives an empty line there, and its message on
+// standard error with its place. Lines and values have no length limit. Both return the
+// exit status: 0 when every expression was answered, 1 when one was a fault (the rest are
+// still answered), a file could not be opened or read, or output failed.
+//
+// answerArguments answers `words` joined with single spaces, as one expression, its fault
+// as "exactcalc: MESSAGE"; an empty expression is a fault, and one that begins with q or Q
+// answers nothing. answerValues answers each line of each file in turn ("-", or no file at
+// all, is `in`) until a line that begins with q or Q, its faults as "exactcalc: FILE:N:
+// MESSAGE", or "line N" on standard input; a line of white space gives an empty line, and
+// a file that cannot be opened is reported while the others are still answered.
+int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
+                    std::ostream& err, const Terminal& terminal);
+int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
+                 std::ostream& err, const Terminal& terminal);
+
 // The whole program: `--help`, `--version`, an expression as arguments or `--values` (the
-// script modes, values.h), or the dialogue when there are no arguments. Returns the exit
+// script modes), or the dialogue when there are no arguments. Returns the exit
 // status: 0; 1 when output could not be written or input could not be read (reported on
 // `err`), or when an expression of a script mode was a fault; 2 for arguments it does not
 // take.

@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "console/console.h"
-#include "console/live_status.h"
+#include "console/signals.h"
 
 int main(int argc, char* argv[]) {
 #if defined(__GLIBC__)
@@ -30,7 +30,7 @@ int main(int argc, char* argv[]) {
     terminal.input = isatty(STDIN_FILENO) != 0;
     terminal.output = isatty(STDOUT_FILENO) != 0;
     terminal.editing = capable && terminal.input && terminal.output;
-    terminal.status = capable && VELD::LiveStatus::sameTerminal(STDOUT_FILENO, STDERR_FILENO);
+    terminal.status = capable && VELD::signals::sameTerminal(STDOUT_FILENO, STDERR_FILENO);
     // The line editor takes the terminal's characters in its encoding (UTF-8, say), so that
     // what is typed shows as typed. Only the character type is set: numbers and messages
     // stay as they are in every locale.

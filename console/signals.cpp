@@ -1,15 +1,21 @@
 #include "console/signals.h"
 
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iterator>
+#include <string>
 
 #include "integer/interrupt.h"
 
@@ -17,7 +23,13 @@ namespace VELD::signals {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
 enum : std::sig_atomic_t { PROMPT, COMPUTING };
+
+// "Erase to the end of the screen": the note, from the echo's end where the cursor stands.
+constexpr char ERASE_NOTE[] = "\x1b[J";
 
 // Everything the handlers and the program share. The state is PROMPT or COMPUTING; the
 // note's being on the screen makes "note shown", and the handlers' own stack frames make
@@ -30,17 +42,30 @@ struct Shared {
     volatile std::sig_atomic_t waiting = 0;          // a stream's read may wait for input
     volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED
     volatile std::sig_atomic_t noteShown = 0;
-    volatile std::sig_atomic_t echoHeld = 0;      // the note's terminal echoes nothing
+    volatile std::sig_atomic_t echoHeld = 0;      // the terminal echoes nothing
     volatile std::sig_atomic_t resumeEditor = 0;  // the editor's modes are to come back
     volatile std::sig_atomic_t stoppedMilliseconds = 0;
     int editorFd = -1, noteFd = -1;
     int fd = -1;  // the terminal whose modes are kept: the editor's, or the note's
     bool haveOriginal = false;
     termios original{};     // its modes when the session started
-    termios editorModes{};  // the editor's modes, from before a stop at the prompt
+    termios editorModes{};  // the editor's, from before a stop at the prompt
 };
 
 Shared shared;
+
+// The note of the line being computed, drawn from the tick hook on the program's thread.
+struct Note {
+    milliseconds delay{1000};
+    const char* action = "abandons";  // what Ctrl-C does
+    bool running = false;
+    std::size_t column = 0;
+    std::string echo;
+    Clock::time_point started;
+    std::sig_atomic_t stoppedBefore = 0;  // stoppedMilliseconds at the start
+};
+
+Note note;
 
 void writeQuietly(const char* text, std::size_t length) {
     while (length > 0) {
@@ -63,6 +88,10 @@ void applyModes(const termios& modes) {
     sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
+bool inForeground() {
+    return shared.fd >= 0 && tcgetpgrp(shared.fd) == getpgrp();
+}
+
 void eraseNote() {
     if (shared.noteShown == 0) return;
     writeQuietly(ERASE_NOTE, sizeof ERASE_NOTE - 1);
@@ -70,14 +99,12 @@ void eraseNote() {
 }
 
 // Erases the note and gives the terminal the modes it had when the session started, where
-// the note or the editor had changed them; async-signal-safe. Returns whether the editor's
-// modes were in force.
-bool giveTerminalBack() {
+// the note or the editor had changed them; async-signal-safe.
+void giveTerminalBack() {
     eraseNote();
     const bool editing = shared.state == PROMPT && shared.editorFd >= 0;
     if ((editing || shared.echoHeld != 0) && shared.haveOriginal) applyModes(shared.original);
     shared.echoHeld = 0;
-    return editing;
 }
 
 void askForTick() {
@@ -86,15 +113,9 @@ void askForTick() {
                                 __ATOMIC_SEQ_CST);
 }
 
-std::sig_atomic_t millisecondsBetween(const timespec& from, const timespec& to) {
-    return static_cast<std::sig_atomic_t>((to.tv_sec - from.tv_sec) * 1000 +
-                                          (to.tv_nsec - from.tv_nsec) / 1000000);
-}
-
 extern "C" void onInterrupt(int number) {
-    const bool ends = shared.interrupts == Interrupts::endProgram;
     if (shared.state == COMPUTING) {
-        if (ends) shared.endPending = 1;
+        if (shared.interrupts == Interrupts::endProgram) shared.endPending = 1;
         interruptRequested = INTERRUPT_DUE;
     } else if (shared.interrupts == Interrupts::discardLine) {
         shared.promptInterrupt = 1;
@@ -111,7 +132,7 @@ extern "C" void onTimer(int) {
 }
 
 // Stops as SIGTSTP's default action would, with the note erased and the modes given back
-// first. The editor's modes come back when the program continues (onContinue).
+// first; the editor's come back when the program continues (onContinue).
 extern "C" void onStop(int number) {
     if (shared.state == PROMPT && shared.editorFd >= 0 &&
         tcgetattr(shared.editorFd, &shared.editorModes) == 0) {
@@ -129,10 +150,11 @@ extern "C" void onStop(int number) {
     timespec stopped{}, continued{};
     clock_gettime(CLOCK_MONOTONIC, &stopped);
     raise(number);
-    // Continued (the signal is blocked again when this handler returns).
-    clock_gettime(CLOCK_MONOTONIC, &continued);
+    clock_gettime(CLOCK_MONOTONIC, &continued);  // the signal is blocked again on return
     shared.stoppedMilliseconds =
-        shared.stoppedMilliseconds + millisecondsBetween(stopped, continued);
+        shared.stoppedMilliseconds +
+        static_cast<std::sig_atomic_t>((continued.tv_sec - stopped.tv_sec) * 1000 +
+                                       (continued.tv_nsec - stopped.tv_nsec) / 1000000);
     sigaction(number, &before, nullptr);
 }
 
@@ -169,9 +191,7 @@ extern "C" void onEnding(int number) {
 struct Handler {
     int number;
     void (*handler)(int);
-    bool terminal;
-    bool timer;
-    bool mayBeIgnored;
+    bool terminal, timer, mayBeIgnored;
     int flags;
 };
 
@@ -190,33 +210,113 @@ constexpr Handler HANDLERS[] = {
 struct sigaction previous[std::size(HANDLERS)];
 bool installed[std::size(HANDLERS)];
 
-// Holds off the signals whose handlers draw on the terminal or change its modes, for as
-// long as it lasts.
-class DrawingHeld {
-public:
-    DrawingHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (const Handler& row : HANDLERS) {
-            if (row.terminal) sigaddset(&held, row.number);
-        }
-        sigprocmask(SIG_BLOCK, &held, &before);
+// The terminal signals: held off while the note is drawn or the modes changed, and while
+// any handler runs.
+sigset_t terminalSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const Handler& row : HANDLERS) {
+        if (row.terminal) sigaddset(&set, row.number);
     }
-    ~DrawingHeld() { sigprocmask(SIG_SETMASK, &before, nullptr); }
-    DrawingHeld(const DrawingHeld&) = delete;
-    DrawingHeld& operator=(const DrawingHeld&) = delete;
+    return set;
+}
+
+// Holds off the terminal signals for as long as it lasts.
+class Held {
+public:
+    Held() {
+        const sigset_t set = terminalSignals();
+        sigprocmask(SIG_BLOCK, &set, &before);
+    }
+    ~Held() { sigprocmask(SIG_SETMASK, &before, nullptr); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
 
 private:
     sigset_t before;
 };
 
-void setTimer(std::chrono::milliseconds first, std::chrono::milliseconds every) {
-    auto toTimeval = [](std::chrono::milliseconds ms) {
+void setTimer(milliseconds first, milliseconds every) {
+    auto toTimeval = [](milliseconds ms) {
         return timeval{static_cast<time_t>(ms.count() / 1000),
                        static_cast<suseconds_t>(ms.count() % 1000 * 1000)};
     };
     const itimerval timer{toTimeval(every), toTimeval(first)};
     setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
+// Writes `text` to the note's terminal with the terminal signals held off, and records
+// whether the note is on the screen after it.
+void draw(const std::string& text, bool shown) {
+    const Held held;
+    writeQuietly(text.data(), text.size());
+    shared.noteShown = shown ? 1 : 0;
+}
+
+// The note's text, then "erase to the end of the screen" (what is left of a longer note
+// before it), then back to the echo's end.
+void show(const std::string& text) {
+    draw(text + ERASE_NOTE + std::string(text.size(), '\b'), !text.empty());
+}
+
+// After a stop and continue in the foreground, the echo is written again on a line of its
+// own, so that the answer completes a whole line of the transcript; after a resize the
+// handler has erased the note. Returns whether the note may be drawn now.
+bool catchUp() {
+    const unsigned events = takeEvents();
+    if ((events & RESUMED) != 0) {
+        if (!inForeground()) return false;
+        draw("\r" + note.echo, false);
+        note.column = note.echo.size();
+        return true;
+    }
+    return (events & RESIZED) == 0;
+}
+
+milliseconds configuredDelay() {
+    const char* text = std::getenv("EXACTCALC_STATUS_DELAY_MS");
+    char* end = nullptr;
+    const long value = text == nullptr ? 0 : std::strtol(text, &end, 10);
+    if (text == nullptr || *text == '\0' || *end != '\0' || value < 1 || value > 3600000)
+        return milliseconds(1000);
+    return milliseconds(value);
+}
+
+// At each tick: the longest note that fits between the cursor and the last column of its
+// line (the last is left free, where some terminals would wrap at once), counting the
+// seconds the line has run but not those it was stopped. While a note is shown the
+// terminal does not echo: keys typed ahead, and the "^C" of Ctrl-C, would land behind the
+// note and push the answer off its place. After a resize the note waits for the next tick.
+void refresh() {
+    if (!catchUp()) return;
+    const auto ran =
+        Clock::now() - note.started - milliseconds(shared.stoppedMilliseconds - note.stoppedBefore);
+    const long seconds =
+        std::max<long>(1, std::chrono::duration_cast<std::chrono::seconds>(ran).count());
+    winsize size{};
+    const std::size_t width =
+        ioctl(shared.noteFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    const std::size_t at = note.column % width;
+    // A cursor just past the end of a full line stands in the last column, waiting to wrap.
+    const bool room = !(note.column > 0 && at == 0) && inForeground();
+    char text[64];
+    for (const bool full : {true, false}) {
+        const int length =
+            full ? std::snprintf(text, sizeof text, "  [%ld s, Ctrl-C %s]", seconds, note.action)
+                 : std::snprintf(text, sizeof text, "  [%ld s]", seconds);
+        if (room && length > 0 && static_cast<std::size_t>(length) <= width - 1 - at) {
+            if (shared.echoHeld == 0 && shared.haveOriginal) {
+                termios quiet = shared.original;
+                quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
+                const Held held;
+                shared.echoHeld = 1;
+                applyModes(quiet);
+            }
+            show(text);
+            return;
+        }
+    }
+    if (shared.noteShown != 0) show("");
 }
 
 }  // namespace
@@ -232,14 +332,12 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd) {
     shared.noteFd = noteFd;
     shared.fd = editorFd >= 0 ? editorFd : noteFd;
     shared.haveOriginal = shared.fd >= 0 && tcgetattr(shared.fd, &shared.original) == 0;
-    // SIGINT is held off while a handler that draws runs, so an interrupt is never
-    // overwritten by a tick; the other terminal signals wait for one another.
-    sigset_t mask;
-    sigemptyset(&mask);
+    note.delay = configuredDelay();
+    note.action = interrupts == Interrupts::endProgram ? "ends" : "abandons";
+    // A handler holds off SIGINT, so that an interrupt is never overwritten by a tick, and
+    // the other terminal signals.
+    sigset_t mask = terminalSignals();
     sigaddset(&mask, SIGINT);
-    for (const Handler& row : HANDLERS) {
-        if (row.terminal) sigaddset(&mask, row.number);
-    }
     for (std::size_t k = 0; k < std::size(HANDLERS); ++k) {
         const Handler& row = HANDLERS[k];
         installed[k] = false;
@@ -257,7 +355,7 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd) {
 }
 
 Session::~Session() {
-    stopTimer();
+    setTimer({}, {});
     for (std::size_t k = std::size(HANDLERS); k-- > 0;) {
         if (installed[k]) sigaction(HANDLERS[k].number, &previous[k], nullptr);
         installed[k] = false;
@@ -270,12 +368,31 @@ Session::~Session() {
     shared.editorFd = shared.noteFd = shared.fd = -1;
 }
 
-Computing::Computing() {
+Computing::Computing(std::size_t column, std::string_view echo) {
     interruptRequested = 0;
     shared.state = COMPUTING;
+    if (shared.noteFd < 0) return;
+    note.column = column;
+    note.echo = echo;
+    note.started = Clock::now();
+    note.stoppedBefore = shared.stoppedMilliseconds;
+    note.running = true;
+    tickHook = &refresh;
+    setTimer(note.delay, milliseconds(1000));
 }
 
+// The note is erased, and the terminal echoes again, before anything else is written.
 Computing::~Computing() {
+    if (note.running) {
+        setTimer({}, {});
+        tickHook = nullptr;
+        note.running = false;
+        catchUp();
+        if (shared.noteShown != 0) show("");
+        const Held held;
+        if (shared.echoHeld != 0 && inForeground()) applyModes(shared.original);
+        shared.echoHeld = 0;
+    }
     shared.state = PROMPT;
     shared.events = 0;
     const std::sig_atomic_t left = __atomic_exchange_n(&interruptRequested, 0, __ATOMIC_SEQ_CST);
@@ -306,47 +423,11 @@ unsigned takeEvents() {
     return static_cast<unsigned>(__atomic_exchange_n(&shared.events, 0, __ATOMIC_SEQ_CST));
 }
 
-void startTimer(std::chrono::milliseconds first) {
-    setTimer(first, std::chrono::seconds(1));
-}
-
-void stopTimer() {
-    setTimer({}, {});
-}
-
-std::chrono::milliseconds timeStopped() {
-    return std::chrono::milliseconds(shared.stoppedMilliseconds);
-}
-
-void holdEcho() {
-    if (shared.noteFd < 0 || shared.echoHeld != 0 || !shared.haveOriginal || !inForeground())
-        return;
-    termios quiet = shared.original;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
-    const DrawingHeld held;
-    shared.echoHeld = 1;
-    applyModes(quiet);
-}
-
-void releaseEcho() {
-    const DrawingHeld held;
-    if (shared.echoHeld == 0) return;
-    if (inForeground()) applyModes(shared.original);
-    shared.echoHeld = 0;
-}
-
-bool inForeground() {
-    return shared.fd >= 0 && tcgetpgrp(shared.fd) == getpgrp();
-}
-
-void drawNote(const char* text, std::size_t length, bool shown) {
-    const DrawingHeld held;
-    writeQuietly(text, length);
-    shared.noteShown = shown ? 1 : 0;
-}
-
-bool noteShown() {
-    return shared.noteShown != 0;
+bool sameTerminal(int out, int err) {
+    struct stat outInfo {};
+    struct stat errInfo {};
+    return isatty(out) != 0 && isatty(err) != 0 && fstat(out, &outInfo) == 0 &&
+           fstat(err, &errInfo) == 0 && outInfo.st_rdev == errInfo.st_rdev;
 }
 
 }  // namespace VELD::signals

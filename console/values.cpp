@@ -1,4 +1,5 @@
-#include "console/values.h"
+// The script modes: values alone, from the words given as arguments or from the lines of
+// files and standard input (--values).
 
 #include <unistd.h>
 
@@ -8,14 +9,10 @@
 #include <fstream>
 #include <istream>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 
-#include "console/answer.h"
 #include "console/console.h"
-#include "console/exit_status.h"
-#include "console/live_status.h"
 #include "console/signals.h"
 #include "console/stream_lines.h"
 
@@ -53,9 +50,8 @@ public:
     Values(std::ostream& out, std::ostream& err, const Terminal& terminal)
         : out(out),
           err(err),
-          session(signals::Interrupts::endProgram, -1, terminal.status ? STDERR_FILENO : -1) {
-        if (terminal.status) status.emplace(STDERR_FILENO, "ends");
-    }
+          note(terminal.status),
+          session(signals::Interrupts::endProgram, -1, terminal.status ? STDERR_FILENO : -1) {}
 
     // Answers `line`, read whole: Outcome::line to go on, or why the answers end.
     Outcome answer(std::string_view line, const Place& place) {
@@ -68,9 +64,8 @@ public:
         if (answer.fault() == nullptr) {
             // A note shows at the start of the line the value will take, after the values
             // before it.
-            if (status && !(out << std::flush)) return Outcome::outputFailed;
-            const signals::Computing computing;
-            const NoteScope note(status ? &*status : nullptr, 0, "");
+            if (note && !(out << std::flush)) return Outcome::outputFailed;
+            const signals::Computing computing(0, "");
             bool fits = true;
             value = answer.value(textBuffer, true, fits);
         }
@@ -115,8 +110,8 @@ private:
 
     std::ostream& out;
     std::ostream& err;
+    const bool note;  // the note may show, at the start of the value's line
     const signals::Session session;
-    std::optional<LiveStatus> status;
     bool faults = false;
 };
 

@@ -164,7 +164,7 @@ TEST(Signals, InterruptInEachModeAndState) {
         bool abandoned = false;
         {
             std::optional<signals::Computing> computing;
-            if (row.computing) computing.emplace();
+            if (row.computing) computing.emplace(0, "");
             std::raise(SIGINT);
             abandoned = interruptRequested == INTERRUPT_DUE;
             if (abandoned) interruptRequested = 0;  // taken, as the computation takes it
