@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <istream>
 #include <memory>
@@ -85,12 +84,11 @@ public:
         err << "exactcalc: " << place << message << '\n';
     }
 
-    // A file that could not be opened or read: reported, and the status tells.
-    void fileFailed(const char* what, std::string_view file, int error) {
+    // A file that could not be opened or read ("open FILE"): reported, and the status tells.
+    void fileFailed(const std::string& what, int error) {
         faults = true;
         out << std::flush;
-        err << "exactcalc: cannot " << what << ' ' << file << ": "
-            << (error != 0 ? std::strerror(error) : "Input/output error") << '\n';
+        reportFailure(err, what.c_str(), error);
     }
 
     // The exit status, once everything is written; Ctrl-C ends the program here.
@@ -127,7 +125,7 @@ bool answerLines(Values& values, std::istream& in, std::ostream& out, const char
         return values.answer(line, place);
     });
     if (end == Outcome::inputFailed)
-        values.fileFailed("read", name != nullptr ? name : "input", errno);
+        values.fileFailed("read " + std::string(name ? name : "input"), errno);
     return end == Outcome::endOfInput || end == Outcome::inputFailed;
 }
 
@@ -154,19 +152,16 @@ int answerArguments(const std::vector<std::string_view>& words, std::ostream& ou
 int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
                  std::ostream& err, const Terminal& terminal) {
     Values values(out, err, terminal);
-    if (files.empty()) answerLines(values, in, out, nullptr);
-    for (const std::string_view file : files) {
-        if (file == "-") {
-            if (!answerLines(values, in, out, nullptr)) break;
-            continue;
-        }
+    for (const std::string_view file : files.empty() ? std::vector<std::string_view>{"-"} : files) {
         const std::string name(file);
-        std::ifstream stream(name, std::ios::binary);
-        if (!stream.is_open()) {
-            values.fileFailed("open", file, errno);
-            continue;
+        std::ifstream opened;
+        if (file != "-") opened.open(name, std::ios::binary);
+        if (file != "-" && !opened.is_open()) {
+            values.fileFailed("open " + name, errno);
+        } else if (!answerLines(values, file == "-" ? in : opened, out,
+                                file == "-" ? nullptr : name.c_str())) {
+            break;
         }
-        if (!answerLines(values, stream, out, name.c_str())) break;
     }
     return values.finish();
 }
