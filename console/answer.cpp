@@ -1,14 +1,31 @@
-#include "console/console.h"
+// A line's answer: made without I/O (Answer), and written in the dialogue's form (the
+// echo, then " = " and the value) or in the script modes' (the value alone), over the one
+// loop of eachLine.
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <istream>
 #include <limits>
+#include <memory>
 #include <new>
+#include <ostream>
+#include <string>
 #include <string_view>
+
+#include "console/console.h"
+#include "console/signals.h"
 
 namespace VELD {
 
 namespace {
+
+// Holds in turn a line's printed expression and its printed value, when that fits.
+char textBuffer[OUTPUT_BUFFER_SIZE];
 
 // A value whose text would need more bytes than a print can be given.
 constexpr const char* RESULT_TOO_LONG = "NOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!";
@@ -26,21 +43,163 @@ std::string unreadFault(std::string_view line, std::size_t end) {
     fault += "; not read: \"";
     const std::size_t shown = std::min(line.size() - end, UNREAD_SHOWN);
     for (const char c : line.substr(end, shown)) {
-        static constexpr char HEX[] = "0123456789abcdef";
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == 0) {
-            fault += "\\0";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            fault += {'\\', 'x', HEX[byte >> 4], HEX[byte & 15]};
-        } else {
-            fault += c;
-        }
+        char text[8] = {c, '\0'};
+        if (byte < 0x20 || byte == 0x7f) std::snprintf(text, sizeof text, "\\x%02x", byte);
+        if (byte == 0) std::memcpy(text, "\\0", 3);
+        fault += text;
     }
     fault += shown < line.size() - end ? "...\"" : "\"";
     return fault;
 }
 
+constexpr const char* EMPTY_EXPRESSION = "empty expression";
+
+// Where a line came from, as its fault names it: nothing for the arguments, "line N" for
+// standard input, "FILE:N" for a file.
+struct Place {
+    const char* file = nullptr;
+    unsigned long line = 0;
+};
+
+std::ostream& operator<<(std::ostream& err, const Place& place) {
+    if (place.file != nullptr) return err << place.file << ':' << place.line << ": ";
+    if (place.line != 0) return err << "line " << place.line << ": ";
+    return err;
+}
+
+bool onlyWhiteSpace(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
+}
+
+// The script modes' form of an answer: the value alone and a line end, or the empty line of
+// a fault and its message on standard error; and whether any was a fault.
+class Values {
+public:
+    Values(std::ostream& out, std::ostream& err, const Terminal& terminal)
+        : out(out),
+          err(err),
+          note(terminal.status),
+          session(signals::Interrupts::endProgram, -1, terminal.status ? STDERR_FILENO : -1) {}
+
+    // Answers `line`, read whole: Outcome::line to go on, or why the answers end.
+    Outcome answer(std::string_view line, const Place& place) {
+        if (onlyWhiteSpace(line)) {
+            out << '\n';
+            return next();
+        }
+        Answer answer(line, true);
+        const char* value = nullptr;
+        if (answer.fault() == nullptr) {
+            // A note shows at the start of the line the value will take, after the values
+            // before it.
+            if (note && !(out << std::flush)) return Outcome::outputFailed;
+            const signals::Computing computing(0, "");
+            bool fits = true;
+            value = answer.value(textBuffer, true, fits);
+        }
+        if (value != nullptr) {
+            out << value << '\n';
+        } else if (!signals::endRequested()) {
+            refuse(place, answer.fault());
+        }
+        return next();
+    }
+
+    // Gives the empty line of a fault, and its message.
+    void refuse(const Place& place, const char* message) {
+        faults = true;
+        // What was answered before goes out before the message, for a reader of both.
+        out << '\n' << std::flush;
+        err << "exactcalc: " << place << message << '\n';
+    }
+
+    // A file that could not be opened or read ("open FILE"): reported, and the status tells.
+    void fileFailed(const std::string& what, int error) {
+        faults = true;
+        out << std::flush;
+        reportFailure(err, what.c_str(), error);
+    }
+
+    // The exit status, once everything is written; Ctrl-C ends the program here.
+    int finish() {
+        if (signals::endRequested()) endByInterrupt(out);
+        const int error = errno;
+        if (!out) return reportFailure(err, "write output", error);
+        return VELD::finish(out, err, faults ? EXIT_FAULT : EXIT_ANSWERED);
+    }
+
+private:
+    // Ctrl-C, or output that failed, ends the answers.
+    Outcome next() const {
+        if (signals::endRequested()) return Outcome::interrupted;
+        return out ? Outcome::line : Outcome::outputFailed;
+    }
+
+    std::ostream& out;
+    std::ostream& err;
+    const bool note;  // the note may show, at the start of the value's line
+    const signals::Session session;
+    bool faults = false;
+};
+
+// The lines of one stream, `name` for its faults (null for standard input). Returns false
+// when no more lines are to be read: a line that begins with q or Q, Ctrl-C, or output
+// that failed.
+bool answerLines(Values& values, std::istream& in, std::ostream& out, const char* name) {
+    // On the heap: its input block is touched only as input fills it.
+    const auto lines = std::make_unique<StreamLines>(in, out, false, false);
+    Place place{name, 0};
+    const Outcome end = eachLine(*lines, [&](std::string_view line, bool) {
+        ++place.line;
+        return values.answer(line, place);
+    });
+    if (end == Outcome::inputFailed)
+        values.fileFailed("read " + std::string(name ? name : "input"), errno);
+    return end == Outcome::endOfInput || end == Outcome::inputFailed;
+}
+
+// The dialogue's form of an answer: the echo, shown before the evaluation starts (which may
+// take long) unless `flushEcho` is false, then " = " and the value, or the fault directly
+// behind what was written. While the line is evaluated a note may show behind the echo,
+// which starts `column` characters into its line. Returns false, without evaluating, when
+// the echo could not be written.
+bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, bool flushEcho) {
+    Answer answer(line, false);
+    bool fits = true;
+    if (const char* echo = answer.echo(textBuffer, fits)) {
+        if (!fits) {
+            out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
+            column = 0;
+        }
+        if (!(out << echo) || (flushEcho && !(out << std::flush))) return false;
+        const char* value = nullptr;
+        {
+            const signals::Computing computing(column + std::strlen(echo), echo);
+            value = answer.value(textBuffer, false, fits);
+        }
+        if (value != nullptr) {
+            if (!fits) out << "\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n";
+            out << " = " << value << '\n';
+            return true;
+        }
+    }
+    out << answer.fault() << '\n';
+    return true;
+}
+
 }  // namespace
+
+Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes) {
+    return eachLine(lines, [&](std::string_view line, bool cut) {
+        if (line.empty()) return Outcome::line;
+        if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
+        lines.entered(line);
+        const bool flushEcho = !lines.lineWaiting();
+        return writeAnswer(line, out, column, flushEcho) ? Outcome::line : Outcome::outputFailed;
+    });
+}
 
 const char* Answer::failed(const char* message) {
     faultMessage = message;
@@ -96,6 +255,46 @@ const char* Answer::value(char* buffer, bool unlimited, bool& fits) {
     } catch (const std::bad_alloc&) {
         return failed(NOT_ENOUGH_MEMORY);
     }
+}
+
+Outcome runConsole(std::istream& in, std::ostream& out) {
+    StreamLines lines(in, out);
+    return runDialogue(lines, out, 0, nullptr);
+}
+
+int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
+                    std::ostream& err, const Terminal& terminal) {
+    Values values(out, err, terminal);
+    std::string line;
+    for (const std::string_view word : words) {
+        if (!line.empty()) line += ' ';
+        line += word;
+    }
+    if (line.empty() || (line[0] != 'q' && line[0] != 'Q')) {
+        if (onlyWhiteSpace(line)) {
+            values.refuse(Place{}, EMPTY_EXPRESSION);
+        } else {
+            values.answer(line, Place{});  // std::string is NUL-terminated
+        }
+    }
+    return values.finish();
+}
+
+int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
+                 std::ostream& err, const Terminal& terminal) {
+    Values values(out, err, terminal);
+    for (const std::string_view file : files.empty() ? std::vector<std::string_view>{"-"} : files) {
+        const std::string name(file);
+        std::ifstream opened;
+        if (file != "-") opened.open(name, std::ios::binary);
+        if (file != "-" && !opened.is_open()) {
+            values.fileFailed("open " + name, errno);
+        } else if (!answerLines(values, file == "-" ? in : opened, out,
+                                file == "-" ? nullptr : name.c_str())) {
+            break;
+        }
+    }
+    return values.finish();
 }
 
 }  // namespace VELD

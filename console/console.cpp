@@ -16,7 +16,6 @@
 #include "console/history.h"
 #include "console/line_editor.h"
 #include "console/signals.h"
-#include "console/stream_lines.h"
 
 #ifndef EXACTCALC_VERSION
 #define EXACTCALC_VERSION "unknown"
@@ -25,9 +24,6 @@
 namespace VELD {
 
 namespace {
-
-// Holds in turn the printed expression and the printed value of a dialogue line.
-char textBuffer[OUTPUT_BUFFER_SIZE];
 
 constexpr const char* USAGE =
     "Usage: exactcalc [--help | --version]\n"
@@ -72,60 +68,6 @@ void endByInterrupt(std::ostream& out) {
     signals::endByInterrupt();
 }
 
-namespace {
-
-// The dialogue's form of an answer: the echo, shown before the evaluation starts (which may
-// take long) unless `flushEcho` is false, then " = " and the value, or the fault directly
-// behind what was written. While the line is evaluated a note may show behind the echo,
-// which starts `column` characters into its line. Returns false, without evaluating, when
-// the echo could not be written.
-bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, bool flushEcho) {
-    Answer answer(line, false);
-    bool fits = true;
-    if (const char* echo = answer.echo(textBuffer, fits)) {
-        if (!fits) {
-            out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
-            column = 0;
-        }
-        if (!(out << echo) || (flushEcho && !(out << std::flush))) return false;
-        const char* value = nullptr;
-        {
-            const signals::Computing computing(column + std::strlen(echo), echo);
-            value = answer.value(textBuffer, false, fits);
-        }
-        if (value != nullptr) {
-            if (!fits) out << "\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n";
-            out << " = " << value << '\n';
-            return true;
-        }
-    }
-    out << answer.fault() << '\n';
-    return true;
-}
-
-// The dialogue over `lines`: empty lines are skipped, and a cut line is noted on `notes`,
-// when given. `column` is as for writeAnswer.
-Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes) {
-    return eachLine(lines, [&](std::string_view line, bool cut) {
-        if (line.empty()) return Outcome::line;
-        if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
-        lines.entered(line);
-        const bool flushEcho = !lines.lineWaiting();
-        return writeAnswer(line, out, column, flushEcho) ? Outcome::line : Outcome::outputFailed;
-    });
-}
-
-}  // namespace
-
-bool answerLine(std::string_view line, std::ostream& out) {
-    return writeAnswer(line, out, 0, true);
-}
-
-Outcome runConsole(std::istream& in, std::ostream& out) {
-    StreamLines lines(in, out);
-    return runDialogue(lines, out, 0, nullptr);
-}
-
 // What the command line asks for: its mode, and the words that are not options (the
 // expression's, or the files of --values).
 struct Mode {
@@ -139,37 +81,32 @@ struct Mode {
 // problem is reported on `err`.
 Mode parseOptions(int argc, const char* const argv[], std::ostream& err) {
     Mode mode;
-    bool values = false, help = false, version = false, options = true;
+    int chosen = 0;
+    bool options = true;
     for (int k = 1; k < argc; ++k) {
-        const std::string_view argument = argv[k];
-        if (options && argument == "--") {
+        const std::string_view word = argv[k];
+        const Mode::Kind kind = word == "--values"    ? Mode::values
+                                : word == "--help"    ? Mode::help
+                                : word == "--version" ? Mode::version
+                                                      : Mode::dialogue;
+        if (options && word == "--") {
             options = false;
-        } else if (options && argument == "--values") {
-            values = true;
-        } else if (options && argument == "--help") {
-            help = true;
-        } else if (options && argument == "--version") {
-            version = true;
-        } else if (options && argument.size() > 1 && argument[0] == '-') {
-            err << "exactcalc: unexpected argument '" << argument << "' (try --help)\n";
-            mode.kind = Mode::usage;
-            return mode;
+        } else if (options && kind != Mode::dialogue) {
+            mode.kind = kind;
+            ++chosen;
+        } else if (options && word.size() > 1 && word[0] == '-') {
+            err << "exactcalc: unexpected argument '" << word << "' (try --help)\n";
+            return {Mode::usage, {}};
         } else {
-            mode.words.push_back(argument);
+            mode.words.push_back(word);
         }
     }
-    const int chosen = (values ? 1 : 0) + (help ? 1 : 0) + (version ? 1 : 0);
-    if (chosen > 1 || ((help || version) && !mode.words.empty())) {
+    if (chosen > 1 || (chosen == 1 && mode.kind != Mode::values && !mode.words.empty())) {
         err << "exactcalc: give --help, --version, --values or an expression, one of them "
                "(try --help)\n";
-        mode.kind = Mode::usage;
-    } else if (help || version) {
-        mode.kind = help ? Mode::help : Mode::version;
-    } else if (values) {
-        mode.kind = Mode::values;
-    } else if (!mode.words.empty() || !options) {
-        mode.kind = Mode::arguments;
+        return {Mode::usage, {}};
     }
+    if (chosen == 0 && (!mode.words.empty() || !options)) mode.kind = Mode::arguments;
     return mode;
 }
 

@@ -54,6 +54,37 @@ public:
     virtual bool lineWaiting() { return false; }
 };
 
+// Lines from a script, a pipe or a file, read in blocks. For the dialogue it prompts on
+// `out` and keeps LINE_LIMIT characters of a line; for the script modes it reads lines
+// whole, without a prompt. What has been written is flushed only when the next read might
+// wait for input, so a client that waits for its answer gets it at once while a script's
+// lines are answered in large writes; with `flushAtOnce` (at a terminal) the prompt and the
+// echo are flushed as soon as they are written. After a Ctrl-C that asks the program to
+// end (signals.h), the next read reports `interrupted`.
+class StreamLines : public LineSource {
+public:
+    StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce = false,
+                bool dialogue = true);
+    StreamLines(const StreamLines&) = delete;
+    StreamLines& operator=(const StreamLines&) = delete;
+    Outcome read(std::string_view& line, bool& cut) override;
+    bool lineWaiting() override;
+
+private:
+    // Makes input available in the block: what `in` holds already, or, when `wait` is set,
+    // what a read that may wait brings after the output has been flushed. Returns
+    // Outcome::line when there is input, endOfInput at its end, or a failure.
+    Outcome fill(bool wait);
+
+    std::istream& in;
+    std::ostream& out;
+    bool flushAtOnce, dialogue;
+    char cutLine[LINE_LIMIT + 1];  // the dialogue's last line, its first LINE_LIMIT characters
+    std::string wholeLine;         // the script modes' last line
+    char block[1 << 16];           // input taken from `in` and not yet read: [start, end)
+    std::size_t start = 0, end = 0;
+};
+
 // The one loop of every mode: reads lines from `lines` and hands each to `respond`, with
 // whether it was cut, until a line that begins with q or Q, or the end of the lines.
 // `respond` returns Outcome::line to go on, or how the lines are to end. A line too long
@@ -104,14 +135,14 @@ private:
     std::unique_ptr<char[]> longText;
 };
 
+// The dialogue over `lines`: each line is answered in the dialogue's form, empty lines are
+// skipped, and a cut line is noted on `notes`, when given. The echo starts `column`
+// characters into its line (where a note may show behind it).
+Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes);
+
 // The dialogue over a stream: reads a line and answers it, until a line that begins with q
 // or Q, the end of input, or a read or write that fails.
 Outcome runConsole(std::istream& in, std::ostream& out);
-
-// Answers `line` in the dialogue's form: the parenthesised expression, then " = " and its
-// value and a line end; a fault writes its message and a line end directly behind whatever
-// was already written. Returns false when the echo could not be written.
-bool answerLine(std::string_view line, std::ostream& out);
 
 // Writes "exactcalc: cannot <what>: <reason>" for the system's `error` (an I/O error when
 // it gave none) and returns EXIT_FAULT.

@@ -75,38 +75,39 @@ bool readTail(int fd, std::string& text, std::size_t& lineCount) {
     return true;
 }
 
+// Calls `each` with every line of `text`, without its line end.
+template <typename Each>
+void forEachLine(std::string_view text, Each each) {
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        each(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+}
+
 // True when `text` cannot be a history: it holds a NUL byte, or most of its lines hold
 // control characters. Such a file was named by mistake, and is left as it is.
 bool foreign(std::string_view text) {
     if (text.find('\0') != std::string_view::npos) return true;
     std::size_t lines = 0, binary = 0;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        const std::string_view line = text.substr(0, end);
-        if (!line.empty()) {
-            ++lines;
-            binary += std::any_of(line.begin(), line.end(), [](char c) {
-                const auto byte = static_cast<unsigned char>(c);
-                return (byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7F;
-            });
-        }
-        text.remove_prefix(std::min(end + 1, text.size()));
-    }
+    forEachLine(text, [&](std::string_view line) {
+        lines += line.empty() ? 0 : 1;
+        binary += std::any_of(line.begin(), line.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return (byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7F;
+        });
+    });
     return 2 * binary > lines;
 }
 
 // The last LIMIT entries of `text`.
 std::vector<std::string> entriesOf(std::string_view text) {
     std::vector<std::string> entries;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        const std::string_view line = text.substr(0, end).substr(0, LINE_LIMIT);
-        if (isEntry(line)) entries.emplace_back(line);
-        text.remove_prefix(std::min(end + 1, text.size()));
-    }
-    if (entries.size() > HistoryFile::LIMIT) {
+    forEachLine(text, [&](std::string_view line) {
+        if (isEntry(line.substr(0, LINE_LIMIT))) entries.emplace_back(line.substr(0, LINE_LIMIT));
+    });
+    if (entries.size() > HistoryFile::LIMIT)
         entries.erase(entries.begin(), entries.end() - HistoryFile::LIMIT);
-    }
     return entries;
 }
 
@@ -160,25 +161,19 @@ std::vector<std::string> HistoryFile::load() {
         return {};
     }
     struct stat info {};
-    if (fstat(file.get(), &info) != 0) {
-        fail(errno);
-        return {};
-    }
-    if (S_ISDIR(info.st_mode)) {
-        fail(EISDIR);
-        return {};
-    }
-    if (!S_ISREG(info.st_mode)) return {};  // such as /dev/null: written to, never read
     std::string text;
-    if (!readTail(file.get(), text, lines)) {
+    if (fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        fail(errno != 0 && !S_ISDIR(info.st_mode) ? errno : EISDIR);
+    } else if (!S_ISREG(info.st_mode)) {
+        // such as /dev/null: written to, never read
+    } else if (!readTail(file.get(), text, lines)) {
         fail(errno);
-        return {};
-    }
-    if (foreign(text)) {
+    } else if (foreign(text)) {
         fail(NOT_A_HISTORY);
-        return {};
+    } else {
+        return entriesOf(text);
     }
-    return entriesOf(text);
+    return {};
 }
 
 // An entry is whole in the file or not there at all: it and its line end go in one write,

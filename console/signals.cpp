@@ -277,9 +277,8 @@ milliseconds configuredDelay() {
     const char* text = std::getenv("EXACTCALC_STATUS_DELAY_MS");
     char* end = nullptr;
     const long value = text == nullptr ? 0 : std::strtol(text, &end, 10);
-    if (text == nullptr || *text == '\0' || *end != '\0' || value < 1 || value > 3600000)
-        return milliseconds(1000);
-    return milliseconds(value);
+    const bool valid = value >= 1 && value <= 3600000 && *end == '\0';
+    return milliseconds(valid ? value : 1000);
 }
 
 // At each tick: the longest note that fits between the cursor and the last column of its

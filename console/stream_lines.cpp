@@ -1,4 +1,4 @@
-#include "console/stream_lines.h"
+#include "console/console.h"
 
 #include <algorithm>
 #include <cerrno>

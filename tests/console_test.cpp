@@ -9,6 +9,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/console.h"
@@ -92,14 +93,24 @@ TEST(Console, ValueTooLongForTheBuffer) {
               std::string::npos);
 }
 
-// A line no console read can hold, handed to answerLine directly: its printed form
-// outgrows the buffer.
+// A line no console read can hold, given to the dialogue by a source of its own: its
+// printed form outgrows the buffer.
 TEST(Console, ExpressionTooLongForTheBuffer) {
     std::string line = "1+1";
     while (line.size() * 2 + 5 < OUTPUT_BUFFER_SIZE)
         line = "(" + line + ")+(" + line + ")";
+    struct OneLine : LineSource {
+        std::string text;
+        bool given = false;
+        Outcome read(std::string_view& line, bool& cut) override {
+            cut = false;
+            line = text;
+            return std::exchange(given, true) ? Outcome::endOfInput : Outcome::line;
+        }
+    } source;
+    source.text = line;
     std::ostringstream out;
-    answerLine(line, out);
+    runDialogue(source, out, 0, nullptr);
     const std::string text = out.str();
     EXPECT_EQ(text.rfind("NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n((((", 0), 0u);
     EXPECT_EQ(text.substr(text.size() - 8), " = 2048\n");
