@@ -53,8 +53,6 @@ std::string unreadFault(std::string_view line, std::size_t end) {
     return fault;
 }
 
-constexpr const char* EMPTY_EXPRESSION = "empty expression";
-
 // Where a line came from, as its fault names it: nothing for the arguments, "line N" for
 // standard input, "FILE:N" for a file.
 struct Place {
@@ -83,10 +81,11 @@ public:
           note(terminal.status),
           session(signals::Interrupts::endProgram, -1, terminal.status ? STDERR_FILENO : -1) {}
 
-    // Answers `line`, read whole: Outcome::line to go on, or why the answers end.
-    Outcome answer(std::string_view line, const Place& place) {
+    // Answers `line`, read whole: Outcome::line to go on, or why the answers end. A line of
+    // white space gives an empty line; with `emptyIsFault`, as a fault.
+    Outcome answer(std::string_view line, const Place& place, bool emptyIsFault = false) {
         if (onlyWhiteSpace(line)) {
-            out << '\n';
+            emptyIsFault ? refuse(place, "empty expression") : void(out << '\n');
             return next();
         }
         Answer answer(line, true);
@@ -270,13 +269,7 @@ int answerArguments(const std::vector<std::string_view>& words, std::ostream& ou
         if (!line.empty()) line += ' ';
         line += word;
     }
-    if (line.empty() || (line[0] != 'q' && line[0] != 'Q')) {
-        if (onlyWhiteSpace(line)) {
-            values.refuse(Place{}, EMPTY_EXPRESSION);
-        } else {
-            values.answer(line, Place{});  // std::string is NUL-terminated
-        }
-    }
+    if (line.empty() || (line[0] != 'q' && line[0] != 'Q')) values.answer(line, Place{}, true);
     return values.finish();
 }
 

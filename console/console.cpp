@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "console/history.h"
 #include "console/line_editor.h"
 #include "console/signals.h"
 

@@ -1,6 +1,6 @@
-// The console: the dialogue, the script modes, and what they share: the one loop over the
-// lines of a LineSource, and a line's answer, made without I/O and written in each mode's
-// form.
+// The console: the dialogue and the script modes, and what they share: the one loop over
+// the lines of a LineSource, and a line's answer, made without I/O and written in each
+// mode's form (answer.cpp).
 #pragma once
 
 #include <cerrno>
@@ -20,60 +20,53 @@ inline constexpr int EXIT_ANSWERED = 0;  // every line answered, or the dialogue
 inline constexpr int EXIT_FAULT = 1;     // a line was a fault, or a stream failed
 inline constexpr int EXIT_USAGE = 2;     // arguments the program does not take
 
-// The one text buffer of the dialogue, which holds in turn the printed expression and the
-// printed value.
+// The dialogue's text buffer, which holds in turn the printed expression and value.
 inline constexpr unsigned OUTPUT_BUFFER_SIZE = 8192;
-// Characters of a dialogue line that count; the rest of a longer line is dropped.
+// Characters of a dialogue line that count; the rest of a longer line is dropped, and
+// LINE_CUT noted on standard error.
 inline constexpr unsigned LINE_LIMIT = 80;
-// The prompt, written before every line of the dialogue is read.
-inline constexpr char PROMPT[] = "Exp: ";
-// The note on standard error for a dialogue line longer than LINE_LIMIT; the line's first
-// characters are answered.
 inline constexpr char LINE_CUT[] = "line cut to its first 80 characters";
+inline constexpr char PROMPT[] = "Exp: ";
 
 // How reading a line, and answering lines, came out: a line was read, or one abandoned at
 // the prompt; or the lines ended: by a line that begins with q or Q, at the end of input,
-// because a stream failed (the stream's error state is set, and errno holds the reason the
-// system gave), or by Ctrl-C.
+// because a stream failed (its error state set, errno the system's reason), or by Ctrl-C.
 enum class Outcome { line, discarded, quit, endOfInput, inputFailed, outputFailed, interrupted };
 
 // Where lines come from: a stream, or the line editor at a terminal.
 class LineSource {
 public:
     virtual ~LineSource() = default;
-    // Shows the prompt, if it has one, and reads the next line: `line` is its text without
-    // the line end, NUL-terminated in the source's own storage until the next read. A source
-    // for the dialogue keeps the first LINE_LIMIT characters of a line, in storage of a
-    // fixed size, and sets `cut` when there were more; one for the script modes reads lines
-    // whole.
+    // Shows the prompt, if there is one, and reads the next line: its text without the line
+    // end, NUL-terminated in the source's own storage until the next read. For the dialogue
+    // the first LINE_LIMIT characters are kept, in storage of a fixed size, and `cut` tells
+    // whether there were more; the script modes' lines are read whole.
     virtual Outcome read(std::string_view& line, bool& cut) = 0;
     // Told of each line the dialogue answers, before it is answered.
     virtual void entered(std::string_view /*line*/) {}
-    // True when a whole next line is already at hand, so that the echo of this one need
-    // not be shown at once: the next answer follows without a wait.
+    // True when a whole next line is already at hand: the echo of this one need not be
+    // shown at once, as the next answer follows without a wait.
     virtual bool lineWaiting() { return false; }
 };
 
-// Lines from a script, a pipe or a file, read in blocks. For the dialogue it prompts on
-// `out` and keeps LINE_LIMIT characters of a line; for the script modes it reads lines
-// whole, without a prompt. What has been written is flushed only when the next read might
-// wait for input, so a client that waits for its answer gets it at once while a script's
-// lines are answered in large writes; with `flushAtOnce` (at a terminal) the prompt and the
-// echo are flushed as soon as they are written. After a Ctrl-C that asks the program to
-// end (signals.h), the next read reports `interrupted`.
+// Lines from a script, a pipe or a file, read in blocks; for the dialogue with a prompt on
+// `out`. What has been written is flushed only when the next read might wait for input, so
+// a client that waits for its answer gets it at once while a script's lines are answered in
+// large writes; with `flushAtOnce` (at a terminal) the prompt and the echo go out at once.
+// After a Ctrl-C that asks the program to end, the next read reports `interrupted`.
 class StreamLines : public LineSource {
 public:
-    StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce = false,
-                bool dialogue = true);
+    StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce = false, bool dialogue = true)
+        : in(in), out(out), flushAtOnce(flushAtOnce), dialogue(dialogue) {}
     StreamLines(const StreamLines&) = delete;
     StreamLines& operator=(const StreamLines&) = delete;
     Outcome read(std::string_view& line, bool& cut) override;
     bool lineWaiting() override;
 
 private:
-    // Makes input available in the block: what `in` holds already, or, when `wait` is set,
-    // what a read that may wait brings after the output has been flushed. Returns
-    // Outcome::line when there is input, endOfInput at its end, or a failure.
+    // Makes input available in the block: what `in` holds already, or, with `wait`, what a
+    // read that may wait brings once the output is flushed. Outcome::line when there is
+    // input, endOfInput at its end, or a failure.
     Outcome fill(bool wait);
 
     std::istream& in;
@@ -87,8 +80,8 @@ private:
 
 // The one loop of every mode: reads lines from `lines` and hands each to `respond`, with
 // whether it was cut, until a line that begins with q or Q, or the end of the lines.
-// `respond` returns Outcome::line to go on, or how the lines are to end. A line too long
-// for the memory left is an input that failed.
+// `respond` returns Outcome::line to go on, or how the lines end. A line too long for the
+// memory left is an input that failed.
 template <typename Respond>
 Outcome eachLine(LineSource& lines, Respond&& respond) {
     for (;;) {
@@ -111,19 +104,18 @@ Outcome eachLine(LineSource& lines, Respond&& respond) {
 // One line's answer, made without any I/O: the echo, then the value's text or the fault.
 class Answer {
 public:
-    // Parses `line`, which is NUL-terminated. With `whole`, a line that the parser stops
-    // reading before its end (at a ")" without its "(", or at a NUL byte) is a fault that
-    // says what was left unread; without, what was read is answered, as the dialogue's
-    // echo shows.
+    // Parses `line` (NUL-terminated). With `whole`, a line that the parser stops reading
+    // before its end (at a ")" without its "(", or a NUL byte) is a fault that says what
+    // was left; without, what was read is answered, as the dialogue's echo shows.
     Answer(std::string_view line, bool whole);
     // The fault's message; null while there is none.
     const char* fault() const { return faultMessage; }
-    // The parenthesised expression, in `buffer` (OUTPUT_BUFFER_SIZE bytes): the buffer, or
-    // null after a fault. `fits` is false when it did not fit, the buffer holding what did.
+    // The parenthesised expression, in `buffer` (OUTPUT_BUFFER_SIZE bytes), or null after a
+    // fault; `fits` is false when the buffer holds only what fitted.
     const char* echo(char* buffer, bool& fits);
-    // Evaluates the line and writes the value's text: into `buffer` (OUTPUT_BUFFER_SIZE
-    // bytes), or, with `unlimited`, into storage of its own when it needs more, of any
-    // length. Returns the text, or null after a fault. `fits` is as for echo.
+    // Evaluates the line and writes the value's text into `buffer` (OUTPUT_BUFFER_SIZE
+    // bytes) or, `unlimited`, wherever it fits, of any length. Null after a fault; `fits`
+    // as for echo.
     const char* value(char* buffer, bool unlimited, bool& fits);
 
 private:
@@ -135,13 +127,11 @@ private:
     std::unique_ptr<char[]> longText;
 };
 
-// The dialogue over `lines`: each line is answered in the dialogue's form, empty lines are
-// skipped, and a cut line is noted on `notes`, when given. The echo starts `column`
-// characters into its line (where a note may show behind it).
+// The dialogue over `lines`: each line answered in the dialogue's form, empty lines
+// skipped, and a cut line noted on `notes`, when given. The echo starts `column` characters
+// into its line (where a note may show behind it).
 Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes);
-
-// The dialogue over a stream: reads a line and answers it, until a line that begins with q
-// or Q, the end of input, or a read or write that fails.
+// The dialogue over a stream.
 Outcome runConsole(std::istream& in, std::ostream& out);
 
 // Writes "exactcalc: cannot <what>: <reason>" for the system's `error` (an I/O error when
@@ -160,28 +150,24 @@ struct Terminal {
     bool status = false;   // standard error is the terminal that shows standard output
 };
 
-// The script modes (values.cpp): the value alone of each expression, on a line of its own,
-// with no prompt and no echo; a fault gives an empty line there, and its message on
-// standard error with its place. Lines and values have no length limit. Both return the
-// exit status: 0 when every expression was answered, 1 when one was a fault (the rest are
-// still answered), a file could not be opened or read, or output failed.
-//
-// answerArguments answers `words` joined with single spaces, as one expression, its fault
-// as "exactcalc: MESSAGE"; an empty expression is a fault, and one that begins with q or Q
-// answers nothing. answerValues answers each line of each file in turn ("-", or no file at
+// The script modes: each expression's value alone on a line of its own, no prompt and no
+// echo, of any length; a fault gives an empty line there and its message on standard error
+// with its place. The exit status is 0 when every expression was answered, 1 when one was a
+// fault (the rest are still answered), a file could not be opened or read, or output
+// failed. answerArguments answers `words` joined with single spaces as one expression, its
+// fault as "exactcalc: MESSAGE" (an empty one is a fault; one that begins with q or Q
+// answers nothing). answerValues answers the lines of each file in turn ("-", or none at
 // all, is `in`) until a line that begins with q or Q, its faults as "exactcalc: FILE:N:
-// MESSAGE", or "line N" on standard input; a line of white space gives an empty line, and
-// a file that cannot be opened is reported while the others are still answered.
+// MESSAGE", or "line N" on `in`; a line of white space gives an empty line.
 int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
                     std::ostream& err, const Terminal& terminal);
 int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
                  std::ostream& err, const Terminal& terminal);
 
-// The whole program: `--help`, `--version`, an expression as arguments or `--values` (the
-// script modes), or the dialogue when there are no arguments. Returns the exit
-// status: 0; 1 when output could not be written or input could not be read (reported on
-// `err`), or when an expression of a script mode was a fault; 2 for arguments it does not
-// take.
+// The whole program: `--help`, `--version`, an expression as arguments or `--values`, or
+// the dialogue when there are no arguments. Returns the exit status: 0; 1 when output could
+// not be written or input read (reported on `err`), or an expression of a script mode was
+// a fault; 2 for arguments it does not take.
 int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
                std::ostream& err, const Terminal& terminal);
 

@@ -3,7 +3,7 @@
 // undo each other's lines. Trimming rewrites it in place under an exclusive lock: the kept
 // entries are never longer than what they replace, so even a trim cut short by a kill
 // loses no entry.
-#include "console/history.h"
+#include "console/line_editor.h"
 
 #include <fcntl.h>
 #include <pwd.h>

@@ -14,7 +14,6 @@
 #include <stdexcept>
 #include <type_traits>
 
-#include "console/history.h"
 #include "console/signals.h"
 
 namespace VELD {
@@ -90,8 +89,11 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     el->set(editor, EL_BIND, "^I", "ed-ignore", nullptr);
     // Up and Down (and Ctrl-P and Ctrl-N) walk the history as readline does: the line being
     // typed is kept while entries are recalled, and Down past the newest brings it back.
-    el->set(editor, EL_ADDFN, "exactcalc-older", "Recall the entry before", &LineEditor::older);
-    el->set(editor, EL_ADDFN, "exactcalc-newer", "Recall the entry after", &LineEditor::newer);
+    using Function = unsigned char (*)(EditLine*, int);
+    const Function older = [](EditLine* e, int) { return recall(e, 1); };
+    const Function newer = [](EditLine* e, int) { return recall(e, -1); };
+    el->set(editor, EL_ADDFN, "exactcalc-older", "Recall the entry before", older);
+    el->set(editor, EL_ADDFN, "exactcalc-newer", "Recall the entry after", newer);
     for (const char* keys : {"\033[A", "\033OA", "^P"})
         el->set(editor, EL_BIND, keys, "exactcalc-older", nullptr);
     for (const char* keys : {"\033[B", "\033OB", "^N"})
@@ -203,14 +205,6 @@ unsigned char LineEditor::recall(EditLine* editor, int step) {
     el->insert(editor, text.c_str());
     self->recalling = wanted;
     return CC_REFRESH;
-}
-
-unsigned char LineEditor::older(EditLine* editor, int) {
-    return recall(editor, 1);
-}
-
-unsigned char LineEditor::newer(EditLine* editor, int) {
-    return recall(editor, -1);
 }
 
 // Lines of white space only are not kept.

@@ -13,11 +13,9 @@
 
 int main(int argc, char* argv[]) {
 #if defined(__GLIBC__)
-    // Every page the process obtains costs a fault on first touch. By default the C
-    // library hands arrays of 128 KiB and more (a long value's powers of ten) back to the
-    // system when they are freed, so that the next long line faults them all in again; it
-    // keeps freed memory of up to 16 MiB for reuse instead, and maps its own pages only for
-    // arrays of 4 MiB and more.
+    // Freed memory of up to 16 MiB is kept for reuse, and only arrays of 4 MiB and more get
+    // pages of their own: by default the C library hands back arrays of 128 KiB and more (a
+    // long value's powers of ten), whose pages the next long line faults in all over again.
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
     mallopt(M_TRIM_THRESHOLD, 16 << 20);
 #endif
@@ -31,9 +29,8 @@ int main(int argc, char* argv[]) {
     terminal.output = isatty(STDOUT_FILENO) != 0;
     terminal.editing = capable && terminal.input && terminal.output;
     terminal.status = capable && VELD::signals::sameTerminal(STDOUT_FILENO, STDERR_FILENO);
-    // The line editor takes the terminal's characters in its encoding (UTF-8, say), so that
-    // what is typed shows as typed. Only the character type is set: numbers and messages
-    // stay as they are in every locale.
+    // The editor takes the terminal's characters in its encoding (UTF-8, say); only the
+    // character type is set, so numbers and messages are the same in every locale.
     if (terminal.editing) std::setlocale(LC_CTYPE, "");
     return VELD::runProgram(argc, argv, std::cin, std::cout, std::cerr, terminal);
 }

@@ -54,18 +54,17 @@ struct Shared {
 
 Shared shared;
 
-// The note of the line being computed, drawn from the tick hook on the program's thread.
+// The note of the line being computed, drawn from the tick hook on the program's thread:
+// its first delay, what it says Ctrl-C does, the echo's text and end, and its start.
 struct Note {
     milliseconds delay{1000};
-    const char* action = "abandons";  // what Ctrl-C does
+    const char* action = "abandons";
     bool running = false;
     std::size_t column = 0;
     std::string echo;
     Clock::time_point started;
     std::sig_atomic_t stoppedBefore = 0;  // stoppedMilliseconds at the start
-};
-
-Note note;
+} note;
 
 void writeQuietly(const char* text, std::size_t length) {
     while (length > 0) {
@@ -77,15 +76,22 @@ void writeQuietly(const char* text, std::size_t length) {
     }
 }
 
+// Runs `work` with the signals of `set` held off.
+template <typename Work>
+void withHeld(const sigset_t& set, Work work) {
+    sigset_t before;
+    sigprocmask(SIG_BLOCK, &set, &before);
+    work();
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
 // Applies modes with SIGTTOU held off, so that a process that has just been sent to the
 // background is not stopped for it.
 void applyModes(const termios& modes) {
-    sigset_t ttou, before;
+    sigset_t ttou;
     sigemptyset(&ttou);
     sigaddset(&ttou, SIGTTOU);
-    sigprocmask(SIG_BLOCK, &ttou, &before);
-    tcsetattr(shared.fd, TCSANOW, &modes);
-    sigprocmask(SIG_SETMASK, &before, nullptr);
+    withHeld(ttou, [&] { tcsetattr(shared.fd, TCSANOW, &modes); });
 }
 
 bool inForeground() {
@@ -107,7 +113,8 @@ void giveTerminalBack() {
     shared.echoHeld = 0;
 }
 
-void askForTick() {
+// The timer's handler, and a tick asked for after a resize or a stop.
+extern "C" void askForTick(int = 0) {
     std::sig_atomic_t expected = 0;
     __atomic_compare_exchange_n(&interruptRequested, &expected, TICK_DUE, false, __ATOMIC_SEQ_CST,
                                 __ATOMIC_SEQ_CST);
@@ -125,10 +132,6 @@ extern "C" void onInterrupt(int number) {
     } else {
         shared.endPending = 1;
     }
-}
-
-extern "C" void onTimer(int) {
-    askForTick();
 }
 
 // Stops as SIGTSTP's default action would, with the note erased and the modes given back
@@ -197,7 +200,7 @@ struct Handler {
 
 constexpr Handler HANDLERS[] = {
     {SIGINT, onInterrupt, false, false, true, 0},
-    {SIGALRM, onTimer, true, true, false, SA_RESTART},
+    {SIGALRM, askForTick, true, true, false, SA_RESTART},
     {SIGTSTP, onStop, true, false, true, 0},
     {SIGCONT, onContinue, true, false, false, SA_RESTART},
     {SIGWINCH, onResize, true, false, false, 0},
@@ -221,20 +224,11 @@ sigset_t terminalSignals() {
     return set;
 }
 
-// Holds off the terminal signals for as long as it lasts.
-class Held {
-public:
-    Held() {
-        const sigset_t set = terminalSignals();
-        sigprocmask(SIG_BLOCK, &set, &before);
-    }
-    ~Held() { sigprocmask(SIG_SETMASK, &before, nullptr); }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-
-private:
-    sigset_t before;
-};
+// Runs `work` with the terminal signals held off.
+template <typename Work>
+void held(Work work) {
+    withHeld(terminalSignals(), work);
+}
 
 void setTimer(milliseconds first, milliseconds every) {
     auto toTimeval = [](milliseconds ms) {
@@ -248,9 +242,10 @@ void setTimer(milliseconds first, milliseconds every) {
 // Writes `text` to the note's terminal with the terminal signals held off, and records
 // whether the note is on the screen after it.
 void draw(const std::string& text, bool shown) {
-    const Held held;
-    writeQuietly(text.data(), text.size());
-    shared.noteShown = shown ? 1 : 0;
+    held([&] {
+        writeQuietly(text.data(), text.size());
+        shared.noteShown = shown ? 1 : 0;
+    });
 }
 
 // The note's text, then "erase to the end of the screen" (what is left of a longer note
@@ -307,9 +302,10 @@ void refresh() {
             if (shared.echoHeld == 0 && shared.haveOriginal) {
                 termios quiet = shared.original;
                 quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
-                const Held held;
-                shared.echoHeld = 1;
-                applyModes(quiet);
+                held([&] {
+                    shared.echoHeld = 1;
+                    applyModes(quiet);
+                });
             }
             show(text);
             return;
@@ -388,9 +384,10 @@ Computing::~Computing() {
         note.running = false;
         catchUp();
         if (shared.noteShown != 0) show("");
-        const Held held;
-        if (shared.echoHeld != 0 && inForeground()) applyModes(shared.original);
-        shared.echoHeld = 0;
+        held([] {
+            if (shared.echoHeld != 0 && inForeground()) applyModes(shared.original);
+            shared.echoHeld = 0;
+        });
     }
     shared.state = PROMPT;
     shared.events = 0;

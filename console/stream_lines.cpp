@@ -12,9 +12,6 @@
 
 namespace VELD {
 
-StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce, bool dialogue)
-    : in(in), out(out), flushAtOnce(flushAtOnce), dialogue(dialogue) {}
-
 Outcome StreamLines::fill(bool wait) {
     if (start == end) {
         start = end = 0;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "console/history.h"
+#include "console/line_editor.h"
 
 namespace VELD {
 namespace {
