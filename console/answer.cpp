@@ -1,6 +1,5 @@
-// A line's answer: made without I/O (Answer), and written in the dialogue's form (the
-// echo, then " = " and the value) or in the script modes' (the value alone), over the one
-// loop of eachLine.
+// A line's answer, made without I/O (Answer) and written over eachLine in the dialogue's
+// form (the echo, " = " and the value) or the script modes' (the value alone).
 #include <unistd.h>
 
 #include <algorithm>
@@ -71,8 +70,7 @@ bool onlyWhiteSpace(std::string_view text) {
                        [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
 }
 
-// The script modes' form of an answer: the value alone and a line end, or the empty line of
-// a fault and its message on standard error; and whether any was a fault.
+// The script modes' form: the value alone, or an empty line and the fault on standard error.
 class Values {
 public:
     Values(std::ostream& out, std::ostream& err, const Terminal& terminal)
@@ -143,9 +141,8 @@ private:
     bool faults = false;
 };
 
-// The lines of one stream, `name` for its faults (null for standard input). Returns false
-// when no more lines are to be read: a line that begins with q or Q, Ctrl-C, or output
-// that failed.
+// The lines of one stream, `name` for its faults (null for standard input). False when no
+// more lines are to be read: after a q line, Ctrl-C or output that failed.
 bool answerLines(Values& values, std::istream& in, std::ostream& out, const char* name) {
     // On the heap: its input block is touched only as input fills it.
     const auto lines = std::make_unique<StreamLines>(in, out, false, false);
@@ -159,11 +156,9 @@ bool answerLines(Values& values, std::istream& in, std::ostream& out, const char
     return end == Outcome::endOfInput || end == Outcome::inputFailed;
 }
 
-// The dialogue's form of an answer: the echo, shown before the evaluation starts (which may
-// take long) unless `flushEcho` is false, then " = " and the value, or the fault directly
-// behind what was written. While the line is evaluated a note may show behind the echo,
-// which starts `column` characters into its line. Returns false, without evaluating, when
-// the echo could not be written.
+// The dialogue's form: the echo, shown before the evaluation starts (which may take long)
+// unless `flushEcho` is false, then " = " and the value, or the fault directly behind what
+// was written. Returns false, without evaluating, when the echo could not be written.
 bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, bool flushEcho) {
     Answer answer(line, false);
     bool fits = true;
@@ -198,11 +193,6 @@ Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, st
         const bool flushEcho = !lines.lineWaiting();
         return writeAnswer(line, out, column, flushEcho) ? Outcome::line : Outcome::outputFailed;
     });
-}
-
-const char* Answer::failed(const char* message) {
-    faultMessage = message;
-    return nullptr;
 }
 
 Answer::Answer(std::string_view line, bool whole) {

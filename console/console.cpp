@@ -74,10 +74,9 @@ struct Mode {
     std::vector<std::string_view> words;
 };
 
-// Options come first: --help and --version alone, or --values with its files. Every other
-// word is part of the expression (or a file); one that begins with '-' is taken for an
-// option (no expression can, as numbers have no sign) unless "--" comes before it. A
-// problem is reported on `err`.
+// Options come first: --help and --version alone, or --values with its files. Any other
+// word that begins with '-' is an unknown option (numbers have no sign) unless "--" comes
+// before it; the rest are the expression's words, or files. Problems go to `err`.
 Mode parseOptions(int argc, const char* const argv[], std::ostream& err) {
     Mode mode;
     int chosen = 0;

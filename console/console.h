@@ -119,7 +119,10 @@ public:
     const char* value(char* buffer, bool unlimited, bool& fits);
 
 private:
-    const char* failed(const char* message);
+    const char* failed(const char* message) {
+        faultMessage = message;
+        return nullptr;
+    }
 
     std::unique_ptr<Expression> root;
     const char* faultMessage = nullptr;

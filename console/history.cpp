@@ -28,9 +28,8 @@ constexpr std::size_t TAIL_BYTES = 256 * 1024;
 
 constexpr const char* NOT_A_HISTORY = "not a history file (it holds binary data); left as it is";
 
-// Closes a file descriptor when it goes out of scope.
-class Descriptor {
-public:
+// A file descriptor, closed when it goes out of scope.
+struct Descriptor {
     explicit Descriptor(int fd) : fd(fd) {}
     ~Descriptor() {
         if (fd >= 0) close(fd);
@@ -38,17 +37,8 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd; }
-
-private:
-    int fd;
+    const int fd;
 };
-
-bool isEntry(std::string_view line) {
-    return !line.empty() && std::none_of(line.begin(), line.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
-}
 
 // The end of a regular file, at most TAIL_BYTES, from the start of its first whole line;
 // `lineCount` counts its lines, or exceeds LIMIT when the file holds more than was read.
@@ -104,7 +94,11 @@ bool foreign(std::string_view text) {
 std::vector<std::string> entriesOf(std::string_view text) {
     std::vector<std::string> entries;
     forEachLine(text, [&](std::string_view line) {
-        if (isEntry(line.substr(0, LINE_LIMIT))) entries.emplace_back(line.substr(0, LINE_LIMIT));
+        line = line.substr(0, LINE_LIMIT);
+        const bool control = std::any_of(line.begin(), line.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
+        if (!line.empty() && !control) entries.emplace_back(line);
     });
     if (entries.size() > HistoryFile::LIMIT)
         entries.erase(entries.begin(), entries.end() - HistoryFile::LIMIT);
@@ -140,10 +134,6 @@ std::string HistoryFile::defaultPath() {
     }
     if (home == nullptr || *home == '\0') return "";
     return std::string(home) + "/.exactcalc_history";
-}
-
-void HistoryFile::fail(int error) {
-    fail(std::strerror(error));
 }
 
 void HistoryFile::fail(const char* reason) {

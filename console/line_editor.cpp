@@ -20,10 +20,6 @@ namespace VELD {
 
 namespace {
 
-const char* prompt(EditLine*) {
-    return PROMPT;
-}
-
 // libedit's entry points, each a field and the symbol it is found by. The library is loaded
 // when the first editor starts, so that a script or a pipe never maps it and the libraries
 // it needs: that is a good part of the time the program takes to start.
@@ -78,7 +74,8 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
         lastEntry = entry;
     }
     el->set(editor, EL_CLIENTDATA, this);
-    el->set(editor, EL_PROMPT, prompt);
+    el->set(
+        editor, EL_PROMPT, +[](EditLine*) { return PROMPT; });
     el->set(editor, EL_EDITOR, "emacs");
     // Stops, resizes and ending signals are handled by the session's handlers (signals.h),
     // which give the terminal its modes back; a key read they cut short redraws the line.
@@ -105,12 +102,11 @@ LineEditor::~LineEditor() {
     libedit()->historyEnd(recalled);
 }
 
-// Reads a byte at a time, as libedit's own reader does. Ctrl-D on an empty line is the end
-// of input, without the "^D" that libedit's own binding would write. A read cut short by
-// Ctrl-C gives the keys that finish the line as Enter would, behind a "^C" mark: to the
-// end of the line, "^C", Enter. The line is then dropped. One cut short by a resize takes
-// the new width, as libedit's own reader does (a terminal that reflows its lines keeps the
-// line in place); one cut short by a stop and continue draws the prompt and the line again.
+// Reads a byte at a time, as libedit's own reader does. Ctrl-D on an empty line ends the
+// input, without the "^D" of libedit's own binding. A read cut short by Ctrl-C gives the
+// keys that finish the line as Enter would, behind a "^C" mark, and the line is dropped; by
+// a resize, the editor takes the new width, as libedit's own reader does (a terminal that
+// reflows its lines keeps it in place); by a stop and continue, it draws the line again.
 int LineEditor::readKey(EditLine* editor, wchar_t* key) {
     LineEditor* self = nullptr;
     libedit()->get(editor, EL_CLIENTDATA, &self);

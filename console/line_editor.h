@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <iosfwd>
 #include <string>
@@ -44,7 +45,7 @@ public:
     void append(std::string_view line);
 
 private:
-    void fail(int error);
+    void fail(int error) { fail(std::strerror(error)); }
     void fail(const char* reason);
     // Cuts the file to its last LIMIT entries; the caller holds the lock.
     void trim();

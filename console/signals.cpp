@@ -31,9 +31,8 @@ enum : std::sig_atomic_t { PROMPT, COMPUTING };
 // "Erase to the end of the screen": the note, from the echo's end where the cursor stands.
 constexpr char ERASE_NOTE[] = "\x1b[J";
 
-// Everything the handlers and the program share. The state is PROMPT or COMPUTING; the
-// note's being on the screen makes "note shown", and the handlers' own stack frames make
-// "stopped" and "resumed".
+// What the handlers and the program share. The state is PROMPT or COMPUTING; the note on
+// the screen makes "note shown", the handlers' own frames "stopped" and "resumed".
 struct Shared {
     volatile std::sig_atomic_t state = PROMPT;
     Interrupts interrupts = Interrupts::endBetweenLines;
@@ -134,8 +133,7 @@ extern "C" void onInterrupt(int number) {
     }
 }
 
-// Stops as SIGTSTP's default action would, with the note erased and the modes given back
-// first; the editor's come back when the program continues (onContinue).
+// Stops as SIGTSTP's default action would, the note erased and the modes given back first.
 extern "C" void onStop(int number) {
     if (shared.state == PROMPT && shared.editorFd >= 0 &&
         tcgetattr(shared.editorFd, &shared.editorModes) == 0) {
@@ -161,8 +159,7 @@ extern "C" void onStop(int number) {
     sigaction(number, &before, nullptr);
 }
 
-// Continued, after any stop: in the foreground the editor's modes come back, and the
-// editor or the note is told.
+// Continued, after any stop: the editor's modes come back in the foreground; events told.
 extern "C" void onContinue(int) {
     if (shared.resumeEditor != 0 && inForeground()) {
         applyModes(shared.editorModes);
@@ -186,11 +183,10 @@ extern "C" void onEnding(int number) {
     raise(number);
 }
 
-// The session's handlers, one row a signal. `terminal`: installed only with a terminal of
-// the editor's or the note's; `timer`: only with the note's. `mayBeIgnored`: a signal that
-// a shell or nohup may have set to be ignored before the program started; it is then left
-// ignored. Reads that these signals cut short are not restarted, so that the editor sees
-// Ctrl-C, a stop and a resize at once; the timer's and the ending ones' are.
+// The session's handlers, a row a signal: `terminal`, only with the editor's or the note's
+// terminal; `timer`, only with the note's; `mayBeIgnored`, left ignored when a shell or
+// nohup ignored it before the program started. Reads cut short by Ctrl-C, a stop or a
+// resize are not restarted, so that the editor sees them at once.
 struct Handler {
     int number;
     void (*handler)(int);
@@ -213,8 +209,7 @@ constexpr Handler HANDLERS[] = {
 struct sigaction previous[std::size(HANDLERS)];
 bool installed[std::size(HANDLERS)];
 
-// The terminal signals: held off while the note is drawn or the modes changed, and while
-// any handler runs.
+// The terminal signals: held off while the note is drawn, the modes change, or a handler runs.
 sigset_t terminalSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -239,8 +234,7 @@ void setTimer(milliseconds first, milliseconds every) {
     setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
-// Writes `text` to the note's terminal with the terminal signals held off, and records
-// whether the note is on the screen after it.
+// Writes `text` to the note's terminal, and records whether the note is shown after it.
 void draw(const std::string& text, bool shown) {
     held([&] {
         writeQuietly(text.data(), text.size());
@@ -248,15 +242,14 @@ void draw(const std::string& text, bool shown) {
     });
 }
 
-// The note's text, then "erase to the end of the screen" (what is left of a longer note
-// before it), then back to the echo's end.
+// The note's text, an erase of what a longer one left, and back to the echo's end.
 void show(const std::string& text) {
     draw(text + ERASE_NOTE + std::string(text.size(), '\b'), !text.empty());
 }
 
 // After a stop and continue in the foreground, the echo is written again on a line of its
-// own, so that the answer completes a whole line of the transcript; after a resize the
-// handler has erased the note. Returns whether the note may be drawn now.
+// own, for the answer to complete; after a resize the handler has erased the note. Returns
+// whether the note may be drawn now.
 bool catchUp() {
     const unsigned events = takeEvents();
     if ((events & RESUMED) != 0) {
@@ -276,11 +269,10 @@ milliseconds configuredDelay() {
     return milliseconds(valid ? value : 1000);
 }
 
-// At each tick: the longest note that fits between the cursor and the last column of its
-// line (the last is left free, where some terminals would wrap at once), counting the
-// seconds the line has run but not those it was stopped. While a note is shown the
-// terminal does not echo: keys typed ahead, and the "^C" of Ctrl-C, would land behind the
-// note and push the answer off its place. After a resize the note waits for the next tick.
+// At each tick: the longest note that fits before the last column of its line (where some
+// terminals wrap at once), counting the seconds the line has run but not those stopped.
+// While it shows the terminal does not echo: keys typed ahead, and Ctrl-C's "^C", would
+// land behind it and push the answer off its place. After a resize it waits a tick.
 void refresh() {
     if (!catchUp()) return;
     const auto ran =

@@ -50,9 +50,8 @@ Outcome StreamLines::fill(bool wait) {
     return end > start ? Outcome::line : Outcome::endOfInput;
 }
 
-// In the dialogue only the first LINE_LIMIT characters of a line are kept; the rest of it
-// and its line end are passed over, and nothing beyond them is taken. A line end of CR LF
-// counts as LF for the cut: the CR is no character of the line.
+// The dialogue keeps a line's first LINE_LIMIT characters and passes over the rest, taking
+// nothing beyond its end; a CR before the LF is no character of the line, for the cut.
 Outcome StreamLines::read(std::string_view& line, bool& cut) {
     if (signals::endRequested()) return Outcome::interrupted;
     if (dialogue && !(out << PROMPT)) return Outcome::outputFailed;
