@@ -347,11 +347,7 @@ Session::~Session() {
         if (installed[k]) sigaction(HANDLERS[k].number, &previous[k], nullptr);
         installed[k] = false;
     }
-    if (shared.noteFd >= 0 && inForeground()) {
-        eraseNote();
-        if (shared.echoHeld != 0 && shared.haveOriginal) applyModes(shared.original);
-    }
-    shared.echoHeld = 0;
+    // Each computation has erased its note and given the echo back when it ended.
     shared.editorFd = shared.noteFd = shared.fd = -1;
 }
 
