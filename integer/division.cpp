@@ -117,7 +117,7 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
 Integer gcd(const Integer& a, const Integer& b) {
     Integer x = b > a ? b.abs() : a.abs();
     Integer y = b > a ? a.abs() : b.abs();
-    if (y.isZero()) return b;
+    if (y.isZero()) return x;  // gcd(a, 0) = |a|
     while (!x.fitsRegister() || !y.fitsRegister()) {
         if (y.isMagnitudeOne()) {
             x = Integer();

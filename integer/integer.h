@@ -102,8 +102,11 @@ public:
     void multiplyByTen();
     void divideByTen();
     // Writes the decimal text and a NUL into `buffer`; returns 0 when they fitted,
-    // otherwise the number of bytes more that were needed (see decimal.cpp).
+    // otherwise the number of bytes more that were needed (see printing.cpp).
     std::int32_t print(char* buffer, std::uint32_t capacity) const;
+    // Words of powers of ten one print may keep at once (48 MB); tests lower it to reach
+    // the layouts of much longer values with short ones.
+    static std::uint64_t printStoreLimit;
 
     // The value with the given magnitude words (least significant first) and sign, for
     // tests and benchmarks that need operands of a particular shape.

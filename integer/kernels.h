@@ -285,6 +285,30 @@ inline Wide wideProduct(std::uint64_t x, std::uint64_t driver) {
     return sum;
 }
 
+// A number below 2^62 as plus - minus, with no two neighbouring bits set in plus | minus
+// (its non-adjacent form): a third of the bits set, where plain binary has half. From
+// three halves of the number, its bits compared with the half's.
+struct SignedBits {
+    std::uint64_t plus;
+    std::uint64_t minus;
+};
+inline SignedBits nonAdjacentForm(std::uint64_t q) {
+    const std::uint64_t half = q >> 1;
+    const std::uint64_t changed = half ^ (q + half);
+    return {(q + half) & changed, half & changed};
+}
+
+// x * (plus - minus) on a pair of registers, for a product below 2^128: x << p added for
+// each set bit p of plus and subtracted for each of minus, modulo 2^128.
+inline Wide signedProduct(std::uint64_t x, SignedBits times) {
+    Wide sum = 0;
+    for (std::uint64_t bits = times.plus; bits != 0; bits &= bits - 1)
+        sum += static_cast<Wide>(x) << std::countr_zero(bits);
+    for (std::uint64_t bits = times.minus; bits != 0; bits &= bits - 1)
+        sum -= static_cast<Wide>(x) << std::countr_zero(bits);
+    return sum;
+}
+
 // a[0..n) += high:low, a value of up to 96 bits (high below 2^32), for n >= 3; the carry
 // runs on above the three words it covers, and what leaves word n-1 is dropped.
 inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t high) {

@@ -31,9 +31,9 @@ constexpr std::uint64_t keptWords(std::uint64_t count) {
     return (count + STEP_WORDS - 1) / STEP_WORDS * STEP_WORDS;
 }
 
-// Words of stored powers of ten that print may hold at once. Beyond this only the highest
-// power is kept, and it is stepped down from block to block by exact division.
-constexpr std::uint64_t STORE_LIMIT = std::uint64_t{1} << 21;
+// Words of the powers of ten that one print may keep at once: 48 MB. Integer::
+// printStoreLimit starts here; tests lower it to reach every layout with short values.
+constexpr std::uint64_t STORE_LIMIT = std::uint64_t{12} << 20;
 
 // 10^k for k below BLOCK.
 constexpr auto TEN_POWERS = [] {
@@ -121,14 +121,15 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
 constexpr std::uint32_t SHORT_POWER = 8;
 
 // product = f[0..n) * times, for n <= SHORT_POWER and times below 2^54: for each 64-bit
-// chunk of f, f << s for each set bit s of times is summed on a pair of registers, with
-// what the chunk below carried. Returns the count of product's words, high zeros dropped.
+// chunk of f, its product by times in non-adjacent form (signedProduct) is summed on a
+// pair of registers, with what the chunk below carried. Returns the count of product's
+// words, high zeros dropped.
 std::uint32_t wordsTimesRegister(std::uint32_t* product, const std::uint32_t* f, std::uint32_t n,
-                                 std::uint64_t times) {
+                                 kernels::SignedBits times) {
     std::uint64_t carried = 0;
     std::uint32_t i = 0;
     auto chunkTimes = [&](std::uint64_t x) {
-        const Wide sum = kernels::wideProduct(x, times) + carried;
+        const Wide sum = kernels::signedProduct(x, times) + carried;
         carried = static_cast<std::uint64_t>(sum >> 64);
         return static_cast<std::uint64_t>(sum);
     };
@@ -143,19 +144,43 @@ std::uint32_t wordsTimesRegister(std::uint32_t* product, const std::uint32_t* f,
     return count;
 }
 
-// Words the store needs to hold every 5^(BLOCK k) that print may use for a remainder of
-// `bits` bits, each with its count of words after it; 0 when that is more than
-// STORE_LIMIT. Such a power is used when 10^(BLOCK k) <= r, so below 2^bits, and its digit
-// is within the capacity. 10^16 is at least 2^53 and 5^16 below 2^38, so 10^(BLOCK k) has
-// at least 53k bits and 5^(BLOCK k) at most 38k.
-std::uint64_t storeSize(std::uint64_t bits, std::uint32_t capacity) {
-    std::uint64_t total = 0;
-    for (std::uint64_t exponent = 0, tenBits = 0, fiveBits = 32;
-         exponent < capacity && tenBits < bits; exponent += BLOCK, tenBits += 53, fiveBits += 38) {
-        total += keptWords((fiveBits >> 5) + 1) + 1;
-        if (total > STORE_LIMIT) return 0;
+// Where the powers of ten are kept (see LongPrint): blocks per stretch, 0 for none kept,
+// and the words of the checkpoints and of the stretch.
+struct Ladder {
+    std::uint64_t stretch = 0;
+    std::uint64_t checkpointWords = 0;
+    std::uint64_t stretchWords = 0;
+};
+
+// The ladder for a remainder of `bits` bits. Block j's power 5^(BLOCK j) is used when
+// 10^(BLOCK j) <= r, so below 2^bits, and its digits are within the capacity. 10^16 is at
+// least 2^53 and 5^16 below 2^38, so 10^(BLOCK j) has at least 53j bits and 5^(BLOCK j) at
+// most 38j: j below `blocks`, each taking slot(j) words with its count. Every power is kept
+// when they fit `limit`; otherwise checkpoints every S blocks and one stretch of S powers,
+// S about the square root of half the blocks, where that is least; otherwise none.
+Ladder planLadder(std::uint64_t bits, std::uint32_t capacity, std::uint64_t limit) {
+    auto slot = [](std::uint64_t fiveBits) { return keptWords((fiveBits >> 5) + 1) + 1; };
+    std::uint64_t blocks = 0, all = 0, topBits = 32;
+    for (std::uint64_t exponent = 0, tenBits = 0; exponent < capacity && tenBits < bits;
+         exponent += BLOCK, tenBits += 53, topBits += 38) {
+        all += slot(topBits);
+        ++blocks;
     }
-    return total;
+    if (blocks == 0) return {};
+    topBits -= 38;
+    if (all <= limit) return {blocks, slot(32), all};
+    Ladder ladder;
+    for (std::uint64_t square = 0; square + square < blocks; square += 2 * ladder.stretch + 1)
+        ++ladder.stretch;
+    // The stretch holds S powers of the top one's size at most; a checkpoint is kept at
+    // blocks 0, S, 2S, ...
+    for (std::uint64_t j = 0, fiveBits = 32, since = 0; j < blocks; ++j, fiveBits += 38) {
+        if (j < ladder.stretch) ladder.stretchWords += slot(topBits);
+        if (since == 0) ladder.checkpointWords += slot(fiveBits);
+        if (++since == ladder.stretch) since = 0;
+    }
+    if (ladder.checkpointWords + ladder.stretchWords > limit) return {};
+    return ladder;
 }
 
 // Writes the digits of r for the power of ten p, for r < 10 p: as many as p has zeros and
@@ -187,6 +212,8 @@ std::int32_t overflowNotice(char* buffer, std::uint32_t capacity, std::uint64_t 
 }
 
 }  // namespace
+
+std::uint64_t Integer::printStoreLimit = STORE_LIMIT;
 
 // The text is an optional '-' and the digits of the magnitude r. When it and its NUL do
 // not fit, the buffer gets "Printing overflow!" cut to the capacity (nothing at all for
@@ -244,20 +271,31 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
 // schoolbook method's digits for the powers 10^(e+n-1) down to P are the n digits of
 // floor(r / P) (r < 10^n P), and after them its remainder is r - floor(r / P) P. A block
 // finds q = floor(r / P) and subtracts q P once: the same digits and the same remainder.
+//
+// The blocks' powers 5^(BLOCK j) are met on the climb from the bottom and used from the
+// top, so they are kept (planLadder). When all of them fit the store, all are kept. When
+// not, every S-th is kept as a checkpoint, and the stretch of S powers above a checkpoint
+// is built up from it again, by the climb's steps of five, when the blocks come down to it;
+// the top stretch is the one the climb ends with. Only when even that does not fit is the
+// highest power stepped down from block to block by exact division.
 struct Integer::LongPrint {
     LongPrint(const Integer& value, std::uint32_t capacity);
 
-    // Builds 5^e up from e = 0 while 10^e <= r, keeping every BLOCK-th power in the store
-    // (every one, or when that would take more than STORE_LIMIT words, none: the highest is
-    // then stepped down from 5^d); returns d, the number of digits.
+    // Builds 5^e up from e = 0 while 10^e <= r, keeping the blocks' powers as the ladder
+    // says; returns d, the number of digits.
     std::uint64_t climb();
     // Makes `power` the odd part of 10^(BLOCK block), the next block's power, for the
     // blocks from the top one down.
     void nextPower(std::uint64_t block, std::uint64_t digits);
+    // Builds the stretch of powers from the last checkpoint up to block `top`'s.
+    void rebuildStretch(std::uint64_t top);
+    // Adds 5^e, e = BLOCK j, to the stretch; and to the checkpoints when j starts a stretch
+    // (the blocks come in order from 0).
+    void keep(std::uint64_t j);
     // Writes the n digits of q = floor(r / P), P = 10^e the current power, and takes q P
     // from r.
     void settleBlock(char* out, unsigned n, std::uint64_t e);
-    // r -= times P, for times P <= r: P shifted by each set bit of times, subtracted.
+    // r -= times P, for times P <= r.
     void subtractTimes(std::uint64_t times, std::uint64_t e);
 
     // The remainder r: count words in use, with STEP_WORDS zero words above them for the
@@ -271,15 +309,41 @@ struct Integer::LongPrint {
     // the rest zero. 5^d <= 10^(d-1) * 10 <= 10 r < 16 r needs a word more than r at most.
     ScratchWords odd;
     std::uint32_t count = 1;
-    // The kept powers' odd parts, one after another, each padded to keptWords and followed
-    // by its count of words.
-    bool keepAll;
+    // The kept powers' odd parts: in each store one after another, each padded to keptWords
+    // and followed by its count of words, taken from the end.
+    Ladder ladder;
+    ScratchWords checkpoints;
+    std::uint64_t checkpointsUsed = 0;
     ScratchWords store;
-    std::uint64_t stored = 0;  // words of the store in use
-    // The current block's power: its odd part and count of words.
+    std::uint64_t stored = 0;
+    std::uint64_t stretchBase = 0;  // the block of the stretch's first power
+    // The current block's power: its odd part and count of words; and 3 times it.
     std::uint32_t* power = nullptr;
     std::uint32_t powerCount = 0;
+    ScratchWords triple;
 };
+
+namespace {
+
+// Appends the odd part five[0..count) to a store at `used`, padded, with its count.
+void pushPower(ScratchWords& store, std::uint64_t& used, const std::uint32_t* five,
+               std::uint32_t count) {
+    const std::uint64_t kept = keptWords(count);
+    std::uint32_t* const at = store.data() + used;
+    std::memcpy(at, five, std::size_t{count} * sizeof(std::uint32_t));
+    std::memset(at + count, 0, (kept - count) * sizeof(std::uint32_t));
+    at[kept] = count;
+    used += kept + 1;
+}
+
+// Takes the last power from a store; returns it, with its count in `count`.
+std::uint32_t* popPower(ScratchWords& store, std::uint64_t& used, std::uint32_t& count) {
+    count = store.data()[used - 1];
+    used -= keptWords(count) + 1;
+    return store.data() + used;
+}
+
+}  // namespace
 
 Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
     : remainder(std::uint64_t{value.length} + STEP_WORDS),
@@ -293,30 +357,40 @@ Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
     odd.allocate(oddWords);
     std::memset(odd.data(), 0, oddWords * sizeof(std::uint32_t));
     odd.data()[0] = 1;
-    const std::uint64_t storeNeeded = storeSize(remainderBits, capacity);
-    keepAll = storeNeeded != 0;
-    if (keepAll) store.allocate(storeNeeded);
+    triple.allocate(oddWords + STEP_WORDS);
+    // Every work area is obtained here, before any digit is written.
+    ladder = planLadder(remainderBits, capacity, printStoreLimit);
+    checkpoints.allocate(ladder.checkpointWords);
+    store.allocate(ladder.stretchWords);
+}
+
+void Integer::LongPrint::keep(std::uint64_t j) {
+    if (j == stretchBase + ladder.stretch || j == 0) {
+        pushPower(checkpoints, checkpointsUsed, odd.data(), count);
+        stretchBase = j;
+        stored = 0;
+    }
+    pushPower(store, stored, odd.data(), count);
 }
 
 std::uint64_t Integer::LongPrint::climb() {
     std::uint32_t* const five = odd.data();
     std::uint64_t exponent = 0;
     for (;;) {
-        // 10^k P < 2^(bits of P + 4k - 1): while that is at most r's top power of two, k
-        // steps are taken in one pass. Four steps at a time never pass a multiple of BLOCK.
+        // 10^k P < 2^(bits of P + 4k - 1) for k >= 2, and 10 P < 2^(bits of P + 4): while
+        // that is at most r's top power of two, k steps are taken in one pass. Four steps
+        // at a time never pass a multiple of BLOCK.
         const std::uint64_t bits = kernels::bitLength(five, count) + exponent;
         const unsigned steps = bits + 16 <= remainderBits ? 4 : bits + 8 <= remainderBits ? 2 : 1;
         if (steps == 1 &&
-            kernels::compareShifted(remainder.data(), remainderCount, five, count, exponent) < 0)
+            kernels::compareShifted(remainder.data(), remainderCount, five, count, exponent) < 0) {
+            // The top stretch is in the store: its checkpoint is not needed again.
+            std::uint32_t unused;
+            if (ladder.stretch != 0) popPower(checkpoints, checkpointsUsed, unused);
             return exponent;
-        if (keepAll && exponent % BLOCK == 0 && exponent < capacity) {
-            const std::uint64_t kept = keptWords(count);
-            std::uint32_t* const at = store.data() + stored;
-            std::memcpy(at, five, std::size_t{count} * sizeof(std::uint32_t));
-            std::memset(at + count, 0, (kept - count) * sizeof(std::uint32_t));
-            at[kept] = count;
-            stored += kept + 1;
         }
+        if (ladder.stretch != 0 && exponent % BLOCK == 0 && exponent < capacity)
+            keep(exponent / BLOCK);
         checkInterrupt();
         const std::uint64_t out = steps == 4   ? kernels::timesFives<4>(five, count)
                                   : steps == 2 ? kernels::timesFives<2>(five, count)
@@ -326,15 +400,31 @@ std::uint64_t Integer::LongPrint::climb() {
     }
 }
 
-// The store's powers are taken from its end. Without a store, the power is the odd part
-// the climb ended with, 5^d, divided by five down to the top block's 5^(BLOCK block), and
-// then by 5^BLOCK from block to block; the quotients are exact, and their zero high words
-// leave the padding zero.
+void Integer::LongPrint::rebuildStretch(std::uint64_t top) {
+    std::uint32_t* const five = odd.data();
+    const std::uint32_t* const from = popPower(checkpoints, checkpointsUsed, count);
+    std::memcpy(five, from, std::size_t{count} * sizeof(std::uint32_t));
+    stored = 0;
+    stretchBase -= ladder.stretch;
+    for (std::uint64_t j = stretchBase;; ++j) {
+        pushPower(store, stored, five, count);
+        if (j == top) return;
+        for (unsigned pass = 0; pass < BLOCK / 4; ++pass) {
+            checkInterrupt();
+            const std::uint64_t out = kernels::timesFives<4>(five, count);
+            if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
+        }
+    }
+}
+
+// With a ladder, the powers are taken from the stretch's end, the stretch built again
+// below each checkpoint. Without one, the power is the odd part the climb ended with, 5^d,
+// divided by five down to the top block's 5^(BLOCK block), and then by 5^BLOCK from block
+// to block; the quotients are exact, and their zero high words leave the padding zero.
 void Integer::LongPrint::nextPower(std::uint64_t block, std::uint64_t digits) {
-    if (keepAll) {
-        powerCount = store.data()[stored - 1];
-        stored -= keptWords(powerCount) + 1;
-        power = store.data() + stored;
+    if (ladder.stretch != 0) {
+        if (stored == 0) rebuildStretch(block);
+        power = popPower(store, stored, powerCount);
         return;
     }
     const bool top = power == nullptr;
@@ -351,27 +441,91 @@ void Integer::LongPrint::nextPower(std::uint64_t block, std::uint64_t digits) {
         powerCount = kernels::exactFifths<1>(power, powerCount);
 }
 
-// A short P's product is summed on registers first and subtracted once.
+// times as a sum of signed multiples of P and 3P at bit offsets: the width-3 window form,
+// a digit of 1, 3, -3 or -1 at an offset and none in the two above it, so a quarter of the
+// offsets carry one. [0] holds the offsets of P, [1] those of 3P.
+struct WindowForm {
+    std::uint64_t plus[2] = {};
+    std::uint64_t minus[2] = {};
+};
+WindowForm windowForm(std::uint64_t times) {
+    WindowForm form;
+    for (unsigned at = 0; times != 0; times >>= 3, at += 3) {
+        const auto skip = static_cast<unsigned>(std::countr_zero(times));
+        times >>= skip;
+        at += skip;
+        const std::uint64_t bit = std::uint64_t{1} << at;
+        switch (times & 7) {  // times is odd: the digit leaves a multiple of 8
+            case 1:
+                form.plus[0] |= bit, times -= 1;
+                break;
+            case 3:
+                form.plus[1] |= bit, times -= 3;
+                break;
+            case 5:
+                form.minus[1] |= bit, times += 3;
+                break;
+            default:
+                form.minus[0] |= bit, times += 1;
+                break;
+        }
+    }
+    return form;
+}
+
+// A short P's product is summed on registers (in non-adjacent form) and subtracted once.
+// A long one's is taken in window form: 3P is built, then P and 3P shifted to each offset
+// that has a negative digit are added, then those with a positive digit subtracted, so
+// that the remainder never falls below where it ends.
 void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
     checkInterrupt();
     if (powerCount <= SHORT_POWER) {
         std::uint32_t product[SHORT_POWER + 2];
-        const std::uint32_t productCount = wordsTimesRegister(product, power, powerCount, times);
+        const std::uint32_t productCount =
+            wordsTimesRegister(product, power, powerCount, kernels::nonAdjacentForm(times));
         if (productCount != 0) {
             remainderCount =
                 kernels::subtractAtBits(remainder.data(), remainderCount, product, productCount, e);
         }
         return;
     }
+    const WindowForm form = windowForm(times);
     const auto kept = static_cast<std::uint32_t>(keptWords(powerCount));
-    for (std::uint64_t bits = times; bits != 0; bits &= bits - 1) {
-        const std::uint64_t at = e + std::countr_zero(bits);
-        const auto offset = static_cast<std::uint32_t>(at / 32);
-        std::uint32_t* const from = remainder.data() + offset;
-        const std::uint64_t owed = kernels::subtractShiftedFrom(from, power, kept, at % 32);
-        kernels::subtractBorrow(from + kept, room - offset - kept, owed);
+    // 3P = P + 2P, padded like P; it has a word more only when P fills its padding.
+    const auto keptTriple = static_cast<std::uint32_t>(keptWords(powerCount + 1));
+    if ((form.plus[1] | form.minus[1]) != 0) {
+        std::memcpy(triple.data(), power, std::size_t{kept} * sizeof(std::uint32_t));
+        std::memset(triple.data() + kept, 0, (keptTriple - kept) * sizeof(std::uint32_t));
+        const std::uint64_t out = kernels::addShiftedInto(triple.data(), power, kept, 1);
+        if (out != 0) triple.data()[kept] = static_cast<std::uint32_t>(out);
     }
-    remainderCount = kernels::significantWords(remainder.data(), remainderCount);
+    const std::uint32_t* const multiple[2] = {power, triple.data()};
+    const std::uint32_t multipleWords[2] = {kept, keptTriple};
+    std::uint64_t top = remainderCount;
+    for (unsigned which = 0; which < 2; ++which) {
+        for (std::uint64_t bits = form.minus[which]; bits != 0; bits &= bits - 1) {
+            const std::uint64_t at = e + std::countr_zero(bits);
+            const auto offset = static_cast<std::uint32_t>(at / 32);
+            const std::uint32_t n = multipleWords[which];
+            std::uint32_t* const from = remainder.data() + offset;
+            const std::uint64_t out = kernels::addShiftedInto(from, multiple[which], n, at % 32);
+            kernels::addCarry(from + n, static_cast<std::uint32_t>(room - offset - n), out);
+            top = std::max<std::uint64_t>(top, offset + n);
+        }
+    }
+    top = std::min(top + 1, room);  // a carry out of the highest word lands in the next
+    for (unsigned which = 0; which < 2; ++which) {
+        for (std::uint64_t bits = form.plus[which]; bits != 0; bits &= bits - 1) {
+            const std::uint64_t at = e + std::countr_zero(bits);
+            const auto offset = static_cast<std::uint32_t>(at / 32);
+            const std::uint32_t n = multipleWords[which];
+            std::uint32_t* const from = remainder.data() + offset;
+            const std::uint64_t owed =
+                kernels::subtractShiftedFrom(from, multiple[which], n, at % 32);
+            kernels::subtractBorrow(from + n, static_cast<std::uint32_t>(room - offset - n), owed);
+        }
+    }
+    remainderCount = kernels::significantWords(remainder.data(), static_cast<std::uint32_t>(top));
 }
 
 // q is found from the top 64 bits of P (or all of them) and r's 128 bits from the same bit

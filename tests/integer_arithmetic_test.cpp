@@ -196,6 +196,7 @@ TEST(IntegerDivision, GcdTable) {
         {big("-12"), 5, 1},
         {0, 0, 0},
         {big("-9"), 0, 9},
+        {9, 0, 9},
         // The larger by sign the smaller by size; long steps first, then register ones.
         {3, mpz_class(-power2(80)), 1},
         {mpz_class(-6 * power2(70)), 4 * power2(70) + 4, 4},

@@ -101,6 +101,25 @@ TEST(Kernels, AddAndSubtractAtEveryShiftAndLength) {
     });
 }
 
+// copyShifted writes b << s as n + 1 words and nothing past them: a guard word after them
+// keeps its value, for every length (odd and even) and shift.
+TEST(Kernels, CopyShiftedStopsAtItsLastWord) {
+    std::mt19937 rng(1209);
+    constexpr std::uint32_t GUARD = 0x5EA1ED0Du;
+    for (std::uint32_t n = 1; n <= 20; ++n) {
+        for (const auto& [a, b] : operandsOf(n, rng)) {
+            for (unsigned s = 1; s < 32; ++s) {
+                Words copy(n + 2, GUARD);
+                kernels::copyShifted(copy.data(), b.data(), n, s);
+                const Outcome expected = reference(Words(n, 0), b, s, false, 0);
+                ASSERT_EQ(Words(copy.begin(), copy.begin() + n), expected.words) << n << " " << s;
+                ASSERT_EQ(copy[n], expected.out) << n << " " << s;
+                ASSERT_EQ(copy[n + 1], GUARD) << "written past the end: n=" << n << " s=" << s;
+            }
+        }
+    }
+}
+
 // a times 5^steps, a word at a time; the outflow is what leaves word n-1.
 Outcome timesFiveReference(Words a, unsigned steps) {
     std::uint64_t out = 0;

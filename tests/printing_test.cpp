@@ -79,24 +79,25 @@ TEST(Printing, RunsOfZerosAndNines) {
     }
 }
 
-// Values too long for the powers of every block to be kept at once: the highest power is
-// stepped down from 5^d to the top block's, by 1 to 16 steps as d goes through every
-// residue of 16, then from block to block.
-TEST(Printing, ValuesTooLongToKeepEveryPower) {
+// The three ways print keeps its powers of ten, reached with short values by lowering its
+// store: every power kept; checkpoints, with each stretch of powers built again from one
+// (the first and last block of a stretch, and a top stretch of every length, as d goes
+// through 16 residues and several stretches); and none, the highest power stepped down.
+TEST(Printing, EveryLayoutOfTheKeptPowers) {
     gmp_randclass random(gmp_randinit_default);
     random.seed(11);
-    const mpz_class top = tenTo(36000);
-    expectPrintsAsGmp(top - 1, "all nines");
-    expectPrintsAsGmp(top / 10 + random.get_z_range(top - top / 10), "random");
-    for (unsigned digits = 30001; digits <= 30016; ++digits) {
-        const mpz_class lowest = tenTo(digits - 1);
-        const mpz_class value = lowest + random.get_z_range(9 * lowest);
-        const std::string expected = value.get_str();
-        std::vector<char> buffer(expected.size() + 1);
-        ASSERT_EQ(fromMpz(value).print(buffer.data(), static_cast<std::uint32_t>(buffer.size())),
-                  0);
-        ASSERT_EQ(std::string(buffer.data()), expected) << digits;
+    const std::uint64_t saved = Integer::printStoreLimit;
+    for (const std::uint64_t limit : {saved, std::uint64_t{3000}, std::uint64_t{300}}) {
+        Integer::printStoreLimit = limit;
+        for (unsigned digits = 1201; digits <= 1201 + 16 * 9; digits += digits < 1216 ? 1 : 16) {
+            const mpz_class lowest = tenTo(digits - 1);
+            expectPrintsAsGmp(lowest + random.get_z_range(9 * lowest), "random");
+        }
+        expectPrintsAsGmp(tenTo(1500) - 1, "all nines");
+        expectPrintsAsGmp(tenTo(1500), "a power of ten");
+        expectPrintsAsGmp(tenTo(1500) + 1, "just above");
     }
+    Integer::printStoreLimit = saved;
 }
 
 // Counting digits and printing into a capacity too small: the count is still exact.
