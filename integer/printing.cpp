@@ -35,12 +35,13 @@ constexpr std::uint64_t keptWords(std::uint64_t count) {
 // printStoreLimit starts here; tests lower it to reach every layout with short values.
 constexpr std::uint64_t STORE_LIMIT = std::uint64_t{12} << 20;
 
-// 10^k for k below BLOCK.
+// 10^k for k up to 19 (10^19 < 2^64), built by steps of ten once and kept for every print.
+constexpr unsigned REGISTER_DIGITS = 20;
 constexpr auto TEN_POWERS = [] {
-    std::array<std::uint64_t, BLOCK> powers{};
+    std::array<std::uint64_t, REGISTER_DIGITS> powers{};
     powers[0] = 1;
-    for (unsigned k = 1; k < BLOCK; ++k)
-        powers[k] = powers[k - 1] * 10;
+    for (unsigned k = 1; k < REGISTER_DIGITS; ++k)
+        powers[k] = (powers[k - 1] << 3) + (powers[k - 1] << 1);
     return powers;
 }();
 
@@ -95,25 +96,22 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
     std::uint64_t value = 0;
     bool valid = true;
     for (unsigned k = n; k-- > 0;) {
-        // The digit is how many of the power's multiples up to ten fit in rw: the
-        // comparisons do not wait for one another, and only the digit's subtraction, of 8,
-        // 4, 2 and 1 times the power by its bits, waits for them. Masks, not branches, as
-        // which way each goes is as good as random.
-        const Wide p1 = powers[k], p2 = opaque(p1 << 1), p4 = opaque(p1 << 2), p8 = opaque(p1 << 3);
-        const Wide multiples[] = {p1,      p2,           p2 + p1, p4,      p4 + p1,
-                                  p4 + p2, p4 + p2 + p1, p8,      p8 + p1, p8 + p2};
+        // The digit's subtractions of 8, 4, 2 and 1 times the power, each kept when it
+        // does not borrow: a conditional move, not a branch, as which way each goes is as
+        // good as random.
+        const Wide power = powers[k];
         unsigned digit = 0;
-        for (const Wide& multiple : multiples)
-            digit += multiple <= rw ? 1 : 0;
-        auto ifBit = [digit](unsigned bit, Wide part) {
-            return part & -static_cast<Wide>(digit >> bit & 1);
-        };
-        rw -= ifBit(3, p8) + ifBit(2, p4) + ifBit(1, p2) + ifBit(0, p1);
+        for (int shift = 3; shift >= 0; --shift) {
+            Wide less;
+            const bool borrow = __builtin_sub_overflow(rw, power << shift, &less);
+            rw = borrow ? rw : less;
+            digit |= (borrow ? 0u : 1u) << shift;
+        }
         valid = valid && digit <= 9;
         *out++ = static_cast<char>('0' + digit);
         value = timesTen(value) + digit;
     }
-    if (!valid) return {timesTen(TEN_POWERS[n - 1]) - 1, false};
+    if (!valid) return {TEN_POWERS[n] - 1, false};
     return {value, exact || rw >= value};
 }
 
@@ -183,20 +181,21 @@ Ladder planLadder(std::uint64_t bits, std::uint32_t capacity, std::uint64_t limi
     return ladder;
 }
 
-// Writes the digits of r for the power of ten p, for r < 10 p: as many as p has zeros and
-// one more, with leading zeros when r < p. On registers; returns the end of the digits.
-char* writeDigits(char* out, std::uint64_t r, std::uint64_t p) {
+// Writes the digits of r for the power of ten 10^k, for r < 10^(k+1): k + 1 digits, with
+// leading zeros when r < 10^k. On registers; returns the end of the digits.
+char* writeDigits(char* out, std::uint64_t r, unsigned k) {
     for (;;) {
+        const std::uint64_t p = TEN_POWERS[k];
         unsigned digit = 0;
         for (int shift = 3; shift >= 0; --shift) {
-            // p << shift <= r, taken by a mask as above
-            const unsigned taken = p <= r >> shift ? 1 : 0;
-            r -= (p << shift) & -static_cast<std::uint64_t>(taken);
-            digit |= taken << shift;
+            // p << shift <= r, asked without shifting p past 64 bits; kept by a
+            // conditional move, as in blockFromWindows
+            const bool taken = p <= r >> shift;
+            r = taken ? r - (p << shift) : r;
+            digit |= (taken ? 1u : 0u) << shift;
         }
         *out++ = static_cast<char>('0' + digit);
-        if (p == 1) return out;
-        p = ExactFifthStage()(p >> 1);
+        if (k-- == 0) return out;
     }
 }
 
@@ -235,26 +234,15 @@ std::int32_t Integer::print(char* buffer, std::uint32_t capacity) const {
 
 // On registers, for a magnitude of 64 bits at most.
 std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
-    constexpr std::uint64_t LARGEST_POWER = 10000000000000000000u;  // 10^19 < 2^64 < 10^20
-    std::uint64_t remainder = magnitude();
-    std::uint64_t power = 1;
-    std::uint32_t digits = 0;
-    bool beyond = false;  // 10^digits is past 64 bits
-    while (power <= remainder) {
+    const std::uint64_t remainder = magnitude();
+    unsigned digits = 1;  // 10^digits > remainder, or digits = 20
+    while (digits < REGISTER_DIGITS && TEN_POWERS[digits] <= remainder)
         ++digits;
-        if (power == LARGEST_POWER) {
-            beyond = true;
-            break;
-        }
-        power = timesTen(power);
-    }
-    if (!beyond) power = ExactFifthStage()(power >> 1);
-
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
-    *writeDigits(out, remainder, power) = '\0';
+    *writeDigits(out, remainder, digits - 1) = '\0';
     return 0;
 }
 
@@ -552,7 +540,7 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     } else {
         --value;
     }
-    writeDigits(out, value, TEN_POWERS[n - 1]);
+    writeDigits(out, value, n - 1);
 }
 
 std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
@@ -581,7 +569,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     // The last block, below 10^BLOCK < 2^64, on registers.
     const auto n = static_cast<unsigned>(topBlock == 0 ? digits : BLOCK);
     // The words above the remainder's count are zero, and there are at least two words.
-    *writeDigits(out, loadPair(print.remainder.data()), TEN_POWERS[n - 1]) = '\0';
+    *writeDigits(out, loadPair(print.remainder.data()), n - 1) = '\0';
     return 0;
 }
 
