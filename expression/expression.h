@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "integer/integer.h"
 #include "rational/rational.h"
@@ -59,16 +61,20 @@ protected:
     Expression() = default;
 };
 
-// A literal, written back as its value without leading zeros.
+// A literal, written back as its value without leading zeros: the digits it was read from,
+// which are that text, kept so that it is not made again from the value.
 class IntegerExpression final : public Expression {
 public:
-    explicit IntegerExpression(Integer value) noexcept;
+    explicit IntegerExpression(Integer value);
+    // `digits`: the literal's text without its leading zeros ("0" for zero).
+    IntegerExpression(Integer value, std::string_view digits);
     ~IntegerExpression() override;
     std::int32_t print(char* buffer, std::uint32_t capacity) const override;
     Rational evaluate() const override;
 
 private:
     Integer value;
+    std::string digits;
 };
 
 // A two-operand node, written "(left op right)"; one class per operation.

@@ -71,14 +71,24 @@ std::size_t readGroup(Level& level, const char* text, unsigned depth) {
 
 // A run of digits.
 std::size_t readLiteral(Level& level, const char* text) {
-    Integer value(text);
-    std::unique_ptr<Expression> literal(new (std::nothrow) IntegerExpression(std::move(value)));
-    if (!literal)
-        throw Exception("Expression::parse() - Not enough memory for integer expression.");
-    level.takeOperand(std::move(literal), "Expression::parse() - Too manu parameters.");
+    constexpr const char* NO_MEMORY =
+        "Expression::parse() - Not enough memory for integer expression.";
     std::size_t length = 0;
     while (isDigit(text[length]))
         ++length;
+    std::size_t first = 0;  // leading zeros dropped, all but the last
+    while (first + 1 < length && text[first] == '0')
+        ++first;
+    Integer value(text);
+    std::unique_ptr<Expression> literal;
+    try {
+        literal.reset(new (std::nothrow) IntegerExpression(
+            std::move(value), std::string_view(text + first, length - first)));
+    } catch (const std::bad_alloc&) {  // the digits' copy
+        throw Exception(NO_MEMORY);
+    }
+    if (!literal) throw Exception(NO_MEMORY);
+    level.takeOperand(std::move(literal), "Expression::parse() - Too manu parameters.");
     return length;
 }
 

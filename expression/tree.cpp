@@ -67,12 +67,20 @@ std::int32_t printInfix(const Expression& left, const char* operatorText, const 
     return shortfall == 0 ? 0 : clampShortfall(shortfall);
 }
 
-IntegerExpression::IntegerExpression(Integer value) noexcept : value(std::move(value)) {}
+IntegerExpression::IntegerExpression(Integer value) : value(std::move(value)) {}
+
+IntegerExpression::IntegerExpression(Integer value, std::string_view digits)
+    : value(std::move(value)), digits(digits) {}
 
 IntegerExpression::~IntegerExpression() = default;
 
+// The kept digits when they and their NUL fit; otherwise the value's own print, which
+// writes the same digits or the same cut notice.
 std::int32_t IntegerExpression::print(char* buffer, std::uint32_t capacity) const {
-    return value.print(buffer, capacity);
+    if (digits.empty() || digits.size() >= capacity) return value.print(buffer, capacity);
+    std::memcpy(buffer, digits.data(), digits.size());
+    buffer[digits.size()] = '\0';
+    return 0;
 }
 
 Rational IntegerExpression::evaluate() const {

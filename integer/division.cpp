@@ -11,20 +11,55 @@ namespace VELD {
 
 namespace {
 
-// Base-2 long division of magnitudes of 64 bits at most, on registers, for a non-zero
-// divisor: the divisor shifted under the dividend's top bit, then one quotient bit a step,
-// while the remainder is not below the divisor. Leaves the remainder in `remainder`.
-std::uint64_t smallQuotient(std::uint64_t& remainder, std::uint64_t divisor) {
-    std::uint64_t quotient = 0;
-    int m = std::countl_zero(divisor) - std::countl_zero(remainder);
+using kernels::Wide;
+
+// Leading zero bits of a 128-bit value, for a non-zero one.
+int leadingZeros(Wide x) {
+    const auto high = static_cast<std::uint64_t>(x >> 64);
+    return high != 0 ? std::countl_zero(high)
+                     : 64 + std::countl_zero(static_cast<std::uint64_t>(x));
+}
+int leadingZeros(std::uint64_t x) {
+    return std::countl_zero(x);
+}
+
+// Base-2 long division of magnitudes of 64 or 128 bits at most, on registers, for a
+// non-zero divisor: the divisor shifted under the dividend's top bit, then one quotient
+// bit a step, while the remainder is not below the divisor. Leaves the remainder in
+// `remainder`.
+template <typename Magnitude>
+Magnitude smallQuotient(Magnitude& remainder, Magnitude divisor) {
+    Magnitude quotient = 0;
+    int m = leadingZeros(divisor) - leadingZeros(remainder);
     for (; m >= 0 && remainder >= divisor; --m) {
         if (remainder >= divisor << m) {
             remainder -= divisor << m;
-            quotient |= std::uint64_t{1} << m;
+            quotient |= Magnitude{1} << m;
         }
     }
     return quotient;
 }
+
+// The magnitude of an Integer of up to four words, and the Integer of a 128-bit magnitude.
+Wide wideMagnitude(const Integer& x) {
+    const std::uint32_t* w = x.getWords();
+    Wide value = 0;
+    for (std::uint32_t i = x.getLength(); i-- > 0;)
+        value = value << 32 | w[i];
+    return value;
+}
+Integer fromWide(Wide x) {
+    const std::uint32_t words[4] = {
+        static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(x >> 32),
+        static_cast<std::uint32_t>(x >> 64), static_cast<std::uint32_t>(x >> 96)};
+    std::uint32_t count = 4;
+    while (count > 0 && words[count - 1] == 0)
+        --count;
+    return Integer::fromWords(words, count, false);
+}
+
+// Operands of up to four words are divided on a pair of registers.
+constexpr std::uint32_t WIDE_WORDS = 4;
 
 }  // namespace
 
@@ -42,6 +77,14 @@ Integer Integer::integerDivision(const Integer& divisor) {
         *this = fromMagnitude(quotient);
         if (negativeDividend) negate();
         return fromMagnitude(remainder);
+    }
+    if (length <= WIDE_WORDS) {
+        Wide remainder = wideMagnitude(*this);
+        const Wide quotient = smallQuotient(remainder, wideMagnitude(divisor));
+        const bool negativeDividend = isNegative();
+        *this = fromWide(quotient);
+        if (negativeDividend) negate();
+        return fromWide(remainder);
     }
 
     // The divisor is only read, and this Integer changes only at the end, so the divisor
@@ -113,12 +156,13 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
 }
 
 // Euclidean steps, each the remainder of a base-2 long division. Only the remainders are
-// wanted, so x is reduced in place; once both fit in registers the same steps run there.
+// wanted, so x is reduced in place; once both fit a pair of registers (four words) the
+// same steps run there, and on one register once both fit 64 bits.
 Integer gcd(const Integer& a, const Integer& b) {
     Integer x = b > a ? b.abs() : a.abs();
     Integer y = b > a ? a.abs() : b.abs();
     if (y.isZero()) return x;  // gcd(a, 0) = |a|
-    while (!x.fitsRegister() || !y.fitsRegister()) {
+    while (x.length > WIDE_WORDS || y.length > WIDE_WORDS) {
         if (y.isMagnitudeOne()) {
             x = Integer();
         } else if (compareMagnitudes(x, y) >= 0) {
@@ -127,18 +171,31 @@ Integer gcd(const Integer& a, const Integer& b) {
         std::swap(x, y);
         if (y.isZero()) return x;
     }
-    std::uint64_t larger = x.magnitude(), smaller = y.magnitude();
-    while (smaller != 0) {
-        std::uint64_t remainder = larger;
-        if (smaller == 1) {
-            remainder = 0;  // what the division by one would leave, at once
-        } else if (remainder >= smaller) {
-            smallQuotient(remainder, smaller);
-        }
+    Wide larger = wideMagnitude(x), smaller = wideMagnitude(y);
+    while (smaller >> 64 != 0) {
+        Wide remainder = larger;
+        if (remainder >= smaller) smallQuotient(remainder, smaller);
         larger = smaller;
         smaller = remainder;
     }
-    return Integer::fromMagnitude(larger);
+    if (smaller == 0) return fromWide(larger);
+    // Both fit 64 bits from here on, once the larger one has been reduced by the smaller.
+    auto narrow = static_cast<std::uint64_t>(smaller);
+    Wide wideRest = larger;
+    smallQuotient(wideRest, smaller);
+    std::uint64_t wider = narrow;
+    narrow = static_cast<std::uint64_t>(wideRest);
+    while (narrow != 0) {
+        std::uint64_t remainder = wider;
+        if (narrow == 1) {
+            remainder = 0;  // what the division by one would leave, at once
+        } else if (remainder >= narrow) {
+            smallQuotient(remainder, narrow);
+        }
+        wider = narrow;
+        narrow = remainder;
+    }
+    return Integer::fromMagnitude(wider);
 }
 
 // Square-and-multiply over the exponent's bits from the low end. The exponent is read a bit
