@@ -116,8 +116,7 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
     // no storage, so the flag is tested every so many steps: about every 2^16 words
     // subtracted.
     std::uint64_t m = distance;
-    const std::uint32_t checkEvery = kernels::stepsPerCheck(divisorLength);
-    std::uint32_t untilCheck = 1;
+    kernels::InterruptPacer pacer(divisorLength);
     // With enough quotient bits to pay for them, the divisor is copied once at each of the
     // 32 bit offsets, so that every subtraction runs over aligned words.
     const std::uint32_t stride = divisorLength + 1;
@@ -136,10 +135,7 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
         }
     }
     while (kernels::compareShifted(words, length, divisorWords, divisorLength, 0) >= 0) {
-        if (--untilCheck == 0) {
-            checkInterrupt();
-            untilCheck = checkEvery;
-        }
+        pacer.step();
         if (kernels::compareShifted(words, length, divisorWords, divisorLength, m) >= 0) {
             if (copies.empty()) {
                 subtractShifted(divisorWords, divisorLength, m);  // R -= S

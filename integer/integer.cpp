@@ -53,8 +53,7 @@ void Integer::createSpace(std::uint64_t n) {
 }
 
 void Integer::normalize() {
-    while (length > 0 && words[length - 1] == 0)
-        --length;
+    length = kernels::significantWords(words, length);
     if (length == 0) {
         release();
         negative = 0;

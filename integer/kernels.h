@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "integer/assembly.h"
+#include "integer/interrupt.h"
 #include "integer/tens.h"
 #include "integer/word_pairs.h"
 
@@ -325,6 +326,23 @@ inline std::uint32_t stepsPerCheck(std::uint32_t count) {
     const auto width = static_cast<unsigned>(std::bit_width(count));
     return width >= 16 ? 1u : 1u << (16 - width);
 }
+
+// Tests the interrupt flag about every 2^16 words worked on, for steps over `count` words
+// each: for loops that obtain no storage, where the flag is not tested otherwise.
+class InterruptPacer {
+public:
+    explicit InterruptPacer(std::uint32_t count) : every(stepsPerCheck(count)) {}
+    void step() {
+        if (--left == 0) {
+            checkInterrupt();
+            left = every;
+        }
+    }
+
+private:
+    std::uint32_t every;
+    std::uint32_t left = 1;
+};
 
 // The set bits of a word, by adding neighbouring fields: without a processor instruction
 // for it, std::popcount is a library call.

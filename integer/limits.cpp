@@ -13,10 +13,8 @@ constexpr std::uint64_t MOST_BITS = 32ull * std::numeric_limits<std::uint32_t>::
 
 // The magnitude of x when it fits 64 bits.
 bool smallMagnitude(const Integer& x, std::uint64_t& value) {
-    if (x.getLength() > 2) return false;
-    value = 0;
-    for (std::uint32_t i = x.getLength(); i-- > 0;)
-        value = (value << 32) | x.getWords()[i];
+    if (!x.fitsRegister()) return false;
+    value = x.magnitude();
     return true;
 }
 

@@ -32,22 +32,6 @@ namespace {
 
 using kernels::Wide;
 
-// Tests the interrupt flag about every 2^16 words added, for additions of `count` words.
-class InterruptPacer {
-public:
-    explicit InterruptPacer(std::uint32_t count) : every(kernels::stepsPerCheck(count)) {}
-    void step() {
-        if (--left == 0) {
-            checkInterrupt();
-            left = every;
-        }
-    }
-
-private:
-    std::uint32_t every;
-    std::uint32_t left = 1;
-};
-
 // |m| * |d| for magnitudes of 64 bits at most, on a pair of registers: m << p added for each
 // set bit p of d.
 Integer registerProduct(std::uint64_t m, std::uint64_t d) {
@@ -68,7 +52,7 @@ Integer registerProduct(std::uint64_t m, std::uint64_t d) {
 [[gnu::noinline]] void addRegisterTimesWords(std::uint32_t* sum, std::uint32_t total,
                                              std::uint64_t chunk, const std::uint32_t* driver,
                                              std::uint32_t length) {
-    InterruptPacer pacer(2);
+    kernels::InterruptPacer pacer(2);
     // chunk << p for every p a driver word's bit can give, made once for all the words: a
     // shift by a register takes several times the work of a load.
     Wide shifted[32];
@@ -155,7 +139,7 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
         accumulator.normalize();
         return accumulator;
     }
-    InterruptPacer pacer(count);
+    kernels::InterruptPacer pacer(count);
     BitColumns columns;
     ScratchWords shifted;  // the multiplicand shifted, count + 1 words, made when first needed
     for (std::uint32_t base = 0; base < driver.length; base += BitColumns::WORDS) {
@@ -267,11 +251,7 @@ void Integer::shiftLeft(std::uint64_t bits) {
     if (bitShift == 0) {
         std::memcpy(target, source, std::size_t{count} * sizeof(std::uint32_t));
     } else {
-        target[0] = source[0] << bitShift;
-        for (std::uint32_t i = 1; i < count; ++i) {
-            target[i] = (source[i] << bitShift) | (source[i - 1] >> (32 - bitShift));
-        }
-        target[count] = source[count - 1] >> (32 - bitShift);
+        kernels::copyShifted(target, source, count, bitShift);
     }
     shifted.normalize();
     *this = std::move(shifted);

@@ -1,6 +1,6 @@
 // Work areas of words that are not values: they may hold high zero words, padding or
-// counts, and carry no sign. An Integer is always a value in normal form; a work area is a
-// ScratchWords.
+// counts, and carry no sign. An Integer is in normal form between operations; a work area
+// is a ScratchWords.
 #pragma once
 
 #include <cstdint>
