@@ -1,11 +1,11 @@
 // The lines of the speed comparison, and their forms for the peer calculators.
 //
-//   exactcalc_corpus lines SEED COUNT [LIMIT]
+//   exactcalc_corpus lines SEED COUNT [LIMIT [LEAST]]
 //                                       COUNT random lines that have a value (the random
 //                                       lines of the oracle test, less those that fault
 //                                       and those the reference finds too heavy); with a
 //                                       LIMIT, only those of them whose value prints in
-//                                       at most LIMIT characters
+//                                       at most LIMIT characters (and at least LEAST)
 //   exactcalc_corpus render gp|calc     each line of standard input in that calculator's
 //                                       syntax: computed and printed, or only computed when
 //                                       exactcalc finds its value too long to print
@@ -18,10 +18,10 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console.h"
-#include "expression/expression.h"
 #include "../tests/line_generator.h"
 #include "../tests/reference_calculator.h"
+#include "console/console.h"
+#include "expression/expression.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ private:
     std::size_t at = 0;
 };
 
-int lines(std::uint64_t seed, std::uint64_t count, std::size_t limit) {
+int lines(std::uint64_t seed, std::uint64_t count, std::size_t limit, std::size_t least) {
     VELD::testing::LineGenerator generator(seed);
     for (std::uint64_t valued = 0, tried = 0; valued < count && tried < 100 * count; ++tried) {
         const std::string line = generator.next();
@@ -93,7 +93,7 @@ int lines(std::uint64_t seed, std::uint64_t count, std::size_t limit) {
         const auto value = answer(line);
         if (value == nullptr) continue;
         ++valued;
-        if (value->valueLength <= limit) std::cout << line << '\n';
+        if (value->valueLength <= limit && value->valueLength >= least) std::cout << line << '\n';
     }
     return 0;
 }
@@ -108,8 +108,8 @@ int render(bool calc) {
         }
         const std::string expression = Renderer(value->canonical, calc).operand();
         // Values exactcalc does not print are only computed by the peers too.
-        std::cout << (value->printable ? "" : "x = ") << expression
-                  << (value->printable ? "" : ";") << '\n';
+        std::cout << (value->printable ? "" : "x = ") << expression << (value->printable ? "" : ";")
+                  << '\n';
     }
     return 0;
 }
@@ -118,14 +118,15 @@ int render(bool calc) {
 
 int main(int argc, char* argv[]) {
     const std::string_view mode = argc > 1 ? argv[1] : "";
-    if (mode == "lines" && (argc == 4 || argc == 5)) {
+    if (mode == "lines" && argc >= 4 && argc <= 6) {
         return lines(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10),
-                     argc == 5 ? std::strtoull(argv[4], nullptr, 10) : SIZE_MAX);
+                     argc >= 5 ? std::strtoull(argv[4], nullptr, 10) : SIZE_MAX,
+                     argc == 6 ? std::strtoull(argv[5], nullptr, 10) : 0);
     }
-    if (mode == "render" && argc == 3 && (std::string_view(argv[2]) == "gp" ||
-                                          std::string_view(argv[2]) == "calc")) {
+    if (mode == "render" && argc == 3 &&
+        (std::string_view(argv[2]) == "gp" || std::string_view(argv[2]) == "calc")) {
         return render(std::string_view(argv[2]) == "calc");
     }
-    std::cerr << "usage: exactcalc_corpus lines SEED COUNT [LIMIT] | render gp|calc\n";
+    std::cerr << "usage: exactcalc_corpus lines SEED COUNT [LIMIT [LEAST]] | render gp|calc\n";
     return 2;
 }

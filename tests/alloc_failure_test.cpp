@@ -2,6 +2,7 @@
 // surface as the storage message and leave nothing allocated.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <iostream>
@@ -65,6 +66,29 @@ TEST(AllocationFailure, IntegerCoreOperations) {
     });
     // Reading, copying, growing sums and printing each obtain storage at least once.
     EXPECT_GE(injected, 15u);
+}
+
+// A long print in each layout of its powers of ten: its work areas (the remainder, the
+// powers, the checkpoints, the stretch that is built again from them) each fail in turn,
+// and the text written before a failure is left as it was.
+TEST(AllocationFailure, LongPrintInEveryLayout) {
+    const Integer value = Integer(7).power(Integer(1200));  // 1,015 digits
+    std::vector<char> text(1100);
+    ASSERT_EQ(value.print(text.data(), 1100), 0);
+    const std::string expected(text.data());
+    const std::uint64_t saved = Integer::printStoreLimit;
+    for (const std::uint64_t limit : {saved, std::uint64_t{2000}, std::uint64_t{100}}) {
+        Integer::printStoreLimit = limit;
+        std::vector<char> buffer(1100, 'x');
+        EXPECT_GE(failEachAllocation([&] {
+                      ASSERT_EQ(value.print(buffer.data(), 1100), 0);
+                      ASSERT_STREQ(buffer.data(), expected.c_str()) << limit;
+                      std::fill(buffer.begin(), buffer.end(), 'x');
+                  }),
+                  3u);
+        EXPECT_EQ(buffer[0], 'x') << "digits written before the failure, limit " << limit;
+    }
+    Integer::printStoreLimit = saved;
 }
 
 TEST(AllocationFailure, ZeroShiftAllocatesNothing) {
