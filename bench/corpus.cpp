@@ -6,9 +6,11 @@
 //                                       and those the reference finds too heavy); with a
 //                                       LIMIT, only those of them whose value prints in
 //                                       at most LIMIT characters (and at least LEAST)
-//   exactcalc_corpus render gp|calc     each line of standard input in that calculator's
+//   exactcalc_corpus render gp|calc [all]
+//                                       each line of standard input in that calculator's
 //                                       syntax: computed and printed, or only computed when
-//                                       exactcalc finds its value too long to print
+//                                       exactcalc finds its value too long to print (with
+//                                       `all`, always printed, as --values prints it)
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -98,7 +100,7 @@ int lines(std::uint64_t seed, std::uint64_t count, std::size_t limit, std::size_
     return 0;
 }
 
-int render(bool calc) {
+int render(bool calc, bool all) {
     if (calc) std::cout << "config(\"mode\", \"frac\"),;\n";
     for (std::string line; std::getline(std::cin, line);) {
         const auto value = answer(line);
@@ -123,10 +125,12 @@ int main(int argc, char* argv[]) {
                      argc >= 5 ? std::strtoull(argv[4], nullptr, 10) : SIZE_MAX,
                      argc == 6 ? std::strtoull(argv[5], nullptr, 10) : 0);
     }
-    if (mode == "render" && argc == 3 &&
+    const bool all = argc == 4 && std::string_view(argv[3]) == "all";
+    if (mode == "render" && (argc == 3 || all) &&
         (std::string_view(argv[2]) == "gp" || std::string_view(argv[2]) == "calc")) {
-        return render(std::string_view(argv[2]) == "calc");
+        return render(std::string_view(argv[2]) == "calc", all);
     }
-    std::cerr << "usage: exactcalc_corpus lines SEED COUNT [LIMIT [LEAST]] | render gp|calc\n";
+    std::cerr
+        << "usage: exactcalc_corpus lines SEED COUNT [LIMIT [LEAST]] | render gp|calc [all]\n";
     return 2;
 }
