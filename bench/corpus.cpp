@@ -110,8 +110,8 @@ int render(bool calc, bool all) {
         }
         const std::string expression = Renderer(value->canonical, calc).operand();
         // Values exactcalc does not print are only computed by the peers too.
-        std::cout << (value->printable ? "" : "x = ") << expression << (value->printable ? "" : ";")
-                  << '\n';
+        const bool printed = all || value->printable;
+        std::cout << (printed ? "" : "x = ") << expression << (printed ? "" : ";") << '\n';
     }
     return 0;
 }
