@@ -56,8 +56,10 @@ public:
 // After a Ctrl-C that asks the program to end, the next read reports `interrupted`.
 class StreamLines : public LineSource {
 public:
-    StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce = false, bool dialogue = true)
-        : in(in), out(out), flushAtOnce(flushAtOnce), dialogue(dialogue) {}
+    // Standard input (std::cin) is read from its descriptor with read(2), the same with
+    // every C++ library; any other stream through its buffer.
+    StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce = false,
+                bool dialogue = true);
     StreamLines(const StreamLines&) = delete;
     StreamLines& operator=(const StreamLines&) = delete;
     Outcome read(std::string_view& line, bool& cut) override;
@@ -68,10 +70,13 @@ private:
     // read that may wait brings once the output is flushed. Outcome::line when there is
     // input, endOfInput at its end, or a failure.
     Outcome fill(bool wait);
+    // The same for standard input, from its descriptor.
+    Outcome fillFromDescriptor(bool wait);
 
     std::istream& in;
     std::ostream& out;
     bool flushAtOnce, dialogue;
+    bool descriptor;               // `in` is standard input, read from its descriptor
     char cutLine[LINE_LIMIT + 1];  // the dialogue's last line, its first LINE_LIMIT characters
     std::string wholeLine;         // the script modes' last line
     char block[1 << 16];           // input taken from `in` and not yet read: [start, end)

@@ -1,9 +1,13 @@
 #include "console/console.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ios>
+#include <iostream>
 #include <istream>
 #include <ostream>
 #include <system_error>
@@ -11,6 +15,13 @@
 #include "console/signals.h"
 
 namespace VELD {
+
+StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce, bool dialogue)
+    : in(in),
+      out(out),
+      flushAtOnce(flushAtOnce),
+      dialogue(dialogue),
+      descriptor(&in == &std::cin) {}
 
 Outcome StreamLines::fill(bool wait) {
     if (start == end) {
@@ -21,6 +32,7 @@ Outcome StreamLines::fill(bool wait) {
         start = 0;
     }
     if (end == sizeof block) return Outcome::line;  // full of a line not yet ended
+    if (descriptor) return fillFromDescriptor(wait);
     std::streambuf& source = *in.rdbuf();
     try {
         std::streamsize available = source.in_avail();
@@ -48,6 +60,42 @@ Outcome StreamLines::fill(bool wait) {
         return Outcome::inputFailed;
     }
     return end > start ? Outcome::line : Outcome::endOfInput;
+}
+
+// Without waiting, the descriptor is asked whether input is there (poll) before it is
+// read. A read cut short by a signal is made again, unless Ctrl-C asked to end; only a
+// read that returns 0 is the end of input.
+Outcome StreamLines::fillFromDescriptor(bool wait) {
+    pollfd ready{STDIN_FILENO, POLLIN, 0};
+    if (!wait) {
+        if (poll(&ready, 1, 0) <= 0) return end > start ? Outcome::line : Outcome::endOfInput;
+    } else if (poll(&ready, 1, 0) <= 0) {
+        // The next read may wait: all that has been answered goes out first.
+        // Ctrl-C while it waits ends the program at once (see signals.h).
+        if (!(out << std::flush)) return Outcome::outputFailed;
+    }
+    for (;;) {
+        signals::setWaiting(wait);
+        if (wait && signals::endRequested()) {
+            signals::setWaiting(false);
+            return Outcome::interrupted;
+        }
+        const ssize_t got = ::read(STDIN_FILENO, block + end, sizeof block - end);
+        const int error = errno;
+        signals::setWaiting(false);
+        if (got > 0) {
+            end += static_cast<std::size_t>(got);
+            return Outcome::line;
+        }
+        if (got == 0) return end > start ? Outcome::line : Outcome::endOfInput;
+        if (error == EINTR) {
+            if (signals::endRequested()) return Outcome::interrupted;
+            continue;
+        }
+        errno = error;
+        in.setstate(std::ios::badbit);
+        return Outcome::inputFailed;
+    }
 }
 
 // The dialogue keeps a line's first LINE_LIMIT characters and passes over the rest, taking
