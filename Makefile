@@ -8,6 +8,7 @@ COMPARE_DIR  ?= build-compare
 PACKAGE_DIR  ?= build-package
 PORTABLE_DIR ?= build-portable
 ARM64_DIR    ?= build-arm64
+CLANG_DIR    ?= build-clang
 VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q \
                 --suppressions=$(CURDIR)/tests/valgrind.supp
 FUZZ_SECONDS ?= 60
@@ -18,7 +19,7 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 # Installs the packages a target needs when the machine lacks them; silent otherwise.
 DEPS         ?= tools/install-deps
 
-.PHONY: all build calculator test portable arm64 sanitize bench compare fuzz valgrind soak run \
+.PHONY: all build calculator test portable arm64 clang sanitize bench compare fuzz valgrind soak run \
         install install-check package package-check clean
 
 all: build
@@ -51,6 +52,16 @@ arm64:
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake
 	cmake --build $(ARM64_DIR) -j $(JOBS)
 	ctest --test-dir $(ARM64_DIR) --output-on-failure -j $(JOBS)
+
+# Every test built with clang and its C++ library, libc++, as macOS and the BSDs build it;
+# GoogleTest is compiled from Debian's source package for it.
+clang:
+	@$(DEPS) clang
+	cmake -S . -B $(CLANG_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS=-stdlib=libc++ -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++ \
+	  -DEXACTCALC_GTEST_SOURCE=/usr/src/googletest
+	cmake --build $(CLANG_DIR) -j $(JOBS)
+	ctest --test-dir $(CLANG_DIR) --output-on-failure -j $(JOBS)
 
 sanitize:
 	@$(DEPS) test
@@ -118,4 +129,4 @@ package-check: package
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(VALGRIND_DIR) $(COMPARE_DIR) \
-	  $(PACKAGE_DIR) $(PORTABLE_DIR) $(ARM64_DIR)
+	  $(PACKAGE_DIR) $(PORTABLE_DIR) $(ARM64_DIR) $(CLANG_DIR)

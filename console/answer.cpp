@@ -231,7 +231,7 @@ const char* Answer::value(char* buffer, bool unlimited, bool& fits) {
                                          digitsAbove(value.getDenominator()) + sizeof "- / ";
             if (needed > std::numeric_limits<std::uint32_t>::max()) return failed(RESULT_TOO_LONG);
             if (needed > capacity) {
-                longText = std::make_unique_for_overwrite<char[]>(needed);
+                longText = std::make_unique<char[]>(needed);
                 buffer = longText.get();
                 capacity = needed;
             }

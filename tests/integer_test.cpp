@@ -68,7 +68,14 @@ TEST(IntegerCore, SignOperationsKeepZeroUnsigned) {
     EXPECT_TRUE(isNormal(target));
     target = Integer(-7);
     EXPECT_EQ(target, Integer(-7));
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wself-assign-overloaded"
+#endif
     target = target;  // self-assignment keeps the value
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
     EXPECT_EQ(target, Integer(-7));
 }
 

@@ -27,9 +27,10 @@ for object in "$@"; do
   esac
   # A file objdump cannot read fails the check, rather than passing with nothing seen.
   header=$("$objdump" -f "$object")
+  # GNU objdump says "i386:x86-64" and "aarch64"; llvm-objdump "x86_64" and "aarch64".
   case "$header" in
     *"architecture: aarch64"*) pattern=$aarch64 ;;
-    *"architecture: i386:x86-64"*) pattern=$x86_64 ;;
+    *"architecture: i386:x86-64"* | *"architecture: x86_64"*) pattern=$x86_64 ;;
     *)
       echo "$object: an architecture this check does not know" >&2
       exit 2
