@@ -134,9 +134,16 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
             copyAt[shift] = copy;
         }
     }
-    while (kernels::compareShifted(words, length, divisorWords, divisorLength, 0) >= 0) {
+    const std::uint64_t divisorBits = kernels::bitLength(divisorWords, divisorLength);
+    for (;;) {
+        const std::uint64_t remainderBits = kernels::bitLength(words, length);
+        if (remainderBits < divisorBits) break;  // R < D
+        // The steps whose S is longer than R each settle a quotient bit of 0: they are
+        // taken together, down to the S as long as R.
+        if (remainderBits < divisorBits + m) m = remainderBits - divisorBits;
         pacer.step();
-        if (kernels::compareShifted(words, length, divisorWords, divisorLength, m) >= 0) {
+        if (remainderBits > divisorBits + m ||
+            kernels::compareSameLength(words, length, divisorWords, divisorLength, m) >= 0) {
             if (copies.empty()) {
                 subtractShifted(divisorWords, divisorLength, m);  // R -= S
             } else {

@@ -368,15 +368,12 @@ inline std::uint64_t bitLength(const Word* a, std::uint32_t n) {
     return n == 0 ? 0 : 32 * std::uint64_t{n} - static_cast<unsigned>(std::countl_zero(a[n - 1]));
 }
 
-// Sign of a - b * 2^bits, for normal magnitudes a (an words) and b (bn words).
-inline int compareShifted(const Word* a, std::uint32_t an, const Word* b, std::uint32_t bn,
-                          std::uint64_t bits) {
-    const std::uint64_t aBits = bitLength(a, an);
-    const std::uint64_t bBits = bn == 0 ? 0 : bitLength(b, bn) + bits;
-    if (aBits != bBits) return aBits < bBits ? -1 : 1;
-    if (an == 0) return 0;
-    // Same bit length, so the shifted b's top word is word an-1 too. Word k of b << bits
-    // is made of b[k - offset] and the top of b[k - offset - 1].
+// Sign of a - b * 2^bits, for normal magnitudes a (an words, an > 0) and b (bn words) of
+// which a and b * 2^bits have the same bit length.
+inline int compareSameLength(const Word* a, std::uint32_t an, const Word* b, std::uint32_t bn,
+                             std::uint64_t bits) {
+    // The shifted b's top word is word an-1 too. Word k of b << bits is made of
+    // b[k - offset] and the top of b[k - offset - 1].
     const std::uint64_t offset = bits / 32;
     const unsigned shift = static_cast<unsigned>(bits % 32);
     for (std::uint64_t k = an; k-- > offset;) {
@@ -390,6 +387,15 @@ inline int compareShifted(const Word* a, std::uint32_t an, const Word* b, std::u
         if (a[k] != 0) return 1;
     }
     return 0;
+}
+
+// Sign of a - b * 2^bits, for normal magnitudes a (an words) and b (bn words).
+inline int compareShifted(const Word* a, std::uint32_t an, const Word* b, std::uint32_t bn,
+                          std::uint64_t bits) {
+    const std::uint64_t aBits = bitLength(a, an);
+    const std::uint64_t bBits = bn == 0 ? 0 : bitLength(b, bn) + bits;
+    if (aBits != bBits) return aBits < bBits ? -1 : 1;
+    return an == 0 ? 0 : compareSameLength(a, an, b, bn, bits);
 }
 
 }  // namespace VELD::kernels
