@@ -288,36 +288,39 @@ struct Integer::LongPrint {
 
     // The remainder r: count words in use, with STEP_WORDS zero words above them for the
     // kept powers' zero words to be subtracted from.
-    ScratchWords remainder;
+    // All the work areas below are carved from one array, obtained before any digit is
+    // written.
+    ScratchWords area;
+    std::uint32_t* remainder;
     std::uint32_t remainderCount;
     std::uint64_t room;
     std::uint64_t remainderBits;
     std::uint32_t capacity;
     // The odd part of the power being built: count words in use of keptWords(length + 1),
     // the rest zero. 5^d <= 10^(d-1) * 10 <= 10 r < 16 r needs a word more than r at most.
-    ScratchWords odd;
+    std::uint32_t* odd;
     std::uint32_t count = 1;
     // The kept powers' odd parts: in each store one after another, each padded to keptWords
     // and followed by its count of words, taken from the end.
     Ladder ladder;
-    ScratchWords checkpoints;
+    std::uint32_t* checkpoints;
     std::uint64_t checkpointsUsed = 0;
-    ScratchWords store;
+    std::uint32_t* store;
     std::uint64_t stored = 0;
     std::uint64_t stretchBase = 0;  // the block of the stretch's first power
     // The current block's power: its odd part and count of words; and 3 times it.
     std::uint32_t* power = nullptr;
     std::uint32_t powerCount = 0;
-    ScratchWords triple;
+    std::uint32_t* triple;
 };
 
 namespace {
 
 // Appends the odd part five[0..count) to a store at `used`, padded, with its count.
-void pushPower(ScratchWords& store, std::uint64_t& used, const std::uint32_t* five,
+void pushPower(std::uint32_t* store, std::uint64_t& used, const std::uint32_t* five,
                std::uint32_t count) {
     const std::uint64_t kept = keptWords(count);
-    std::uint32_t* const at = store.data() + used;
+    std::uint32_t* const at = store + used;
     std::memcpy(at, five, std::size_t{count} * sizeof(std::uint32_t));
     std::memset(at + count, 0, (kept - count) * sizeof(std::uint32_t));
     at[kept] = count;
@@ -325,44 +328,42 @@ void pushPower(ScratchWords& store, std::uint64_t& used, const std::uint32_t* fi
 }
 
 // Takes the last power from a store; returns it, with its count in `count`.
-std::uint32_t* popPower(ScratchWords& store, std::uint64_t& used, std::uint32_t& count) {
-    count = store.data()[used - 1];
+std::uint32_t* popPower(std::uint32_t* store, std::uint64_t& used, std::uint32_t& count) {
+    count = store[used - 1];
     used -= keptWords(count) + 1;
-    return store.data() + used;
+    return store + used;
 }
 
 }  // namespace
 
 Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
-    : remainder(std::uint64_t{value.length} + STEP_WORDS),
-      remainderCount(value.length),
-      room(std::uint64_t{value.length} + STEP_WORDS),
-      capacity(capacity) {
-    std::memcpy(remainder.data(), value.words, std::size_t{value.length} * sizeof(std::uint32_t));
-    std::memset(remainder.data() + value.length, 0, STEP_WORDS * sizeof(std::uint32_t));
-    remainderBits = kernels::bitLength(remainder.data(), remainderCount);
+    : remainderCount(value.length), room(std::uint64_t{value.length} + STEP_WORDS), capacity(capacity) {
+    remainderBits = kernels::bitLength(value.words, value.length);
     const std::uint64_t oddWords = keptWords(std::uint64_t{value.length} + 1);
-    odd.allocate(oddWords);
-    std::memset(odd.data(), 0, oddWords * sizeof(std::uint32_t));
-    odd.data()[0] = 1;
-    triple.allocate(oddWords + STEP_WORDS);
-    // Every work area is obtained here, before any digit is written.
     ladder = planLadder(remainderBits, capacity, printStoreLimit);
-    checkpoints.allocate(ladder.checkpointWords);
-    store.allocate(ladder.stretchWords);
+    area.allocate(room + 2 * oddWords + STEP_WORDS + ladder.checkpointWords + ladder.stretchWords);
+    remainder = area.data();
+    odd = remainder + room;
+    triple = odd + oddWords;
+    checkpoints = triple + oddWords + STEP_WORDS;
+    store = checkpoints + ladder.checkpointWords;
+    std::memcpy(remainder, value.words, std::size_t{value.length} * sizeof(std::uint32_t));
+    std::memset(remainder + value.length, 0, STEP_WORDS * sizeof(std::uint32_t));
+    std::memset(odd, 0, oddWords * sizeof(std::uint32_t));
+    odd[0] = 1;
 }
 
 void Integer::LongPrint::keep(std::uint64_t j) {
     if (j == stretchBase + ladder.stretch || j == 0) {
-        pushPower(checkpoints, checkpointsUsed, odd.data(), count);
+        pushPower(checkpoints, checkpointsUsed, odd, count);
         stretchBase = j;
         stored = 0;
     }
-    pushPower(store, stored, odd.data(), count);
+    pushPower(store, stored, odd, count);
 }
 
 std::uint64_t Integer::LongPrint::climb() {
-    std::uint32_t* const five = odd.data();
+    std::uint32_t* const five = odd;
     std::uint64_t exponent = 0;
     for (;;) {
         // 10^k P < 2^(bits of P + 4k - 1) for k >= 2, and 10 P < 2^(bits of P + 4): while
@@ -371,7 +372,7 @@ std::uint64_t Integer::LongPrint::climb() {
         const std::uint64_t bits = kernels::bitLength(five, count) + exponent;
         const unsigned steps = bits + 16 <= remainderBits ? 4 : bits + 8 <= remainderBits ? 2 : 1;
         if (steps == 1 &&
-            kernels::compareShifted(remainder.data(), remainderCount, five, count, exponent) < 0) {
+            kernels::compareShifted(remainder, remainderCount, five, count, exponent) < 0) {
             // The top stretch is in the store: its checkpoint is not needed again.
             std::uint32_t unused;
             if (ladder.stretch != 0) popPower(checkpoints, checkpointsUsed, unused);
@@ -389,7 +390,7 @@ std::uint64_t Integer::LongPrint::climb() {
 }
 
 void Integer::LongPrint::rebuildStretch(std::uint64_t top) {
-    std::uint32_t* const five = odd.data();
+    std::uint32_t* const five = odd;
     const std::uint32_t* const from = popPower(checkpoints, checkpointsUsed, count);
     std::memcpy(five, from, std::size_t{count} * sizeof(std::uint32_t));
     stored = 0;
@@ -417,7 +418,7 @@ void Integer::LongPrint::nextPower(std::uint64_t block, std::uint64_t digits) {
     }
     const bool top = power == nullptr;
     if (top) {
-        power = odd.data();
+        power = odd;
         powerCount = count;
     }
     std::uint64_t steps = top ? digits - BLOCK * block : BLOCK;
@@ -473,7 +474,7 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
             wordsTimesRegister(product, power, powerCount, kernels::nonAdjacentForm(times));
         if (productCount != 0) {
             remainderCount =
-                kernels::subtractAtBits(remainder.data(), remainderCount, product, productCount, e);
+                kernels::subtractAtBits(remainder, remainderCount, product, productCount, e);
         }
         return;
     }
@@ -482,12 +483,12 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
     // 3P = P + 2P, padded like P; it has a word more only when P fills its padding.
     const auto keptTriple = static_cast<std::uint32_t>(keptWords(powerCount + 1));
     if ((form.plus[1] | form.minus[1]) != 0) {
-        std::memcpy(triple.data(), power, std::size_t{kept} * sizeof(std::uint32_t));
-        std::memset(triple.data() + kept, 0, (keptTriple - kept) * sizeof(std::uint32_t));
-        const std::uint64_t out = kernels::addShiftedInto(triple.data(), power, kept, 1);
-        if (out != 0) triple.data()[kept] = static_cast<std::uint32_t>(out);
+        std::memcpy(triple, power, std::size_t{kept} * sizeof(std::uint32_t));
+        std::memset(triple + kept, 0, (keptTriple - kept) * sizeof(std::uint32_t));
+        const std::uint64_t out = kernels::addShiftedInto(triple, power, kept, 1);
+        if (out != 0) triple[kept] = static_cast<std::uint32_t>(out);
     }
-    const std::uint32_t* const multiple[2] = {power, triple.data()};
+    const std::uint32_t* const multiple[2] = {power, triple};
     const std::uint32_t multipleWords[2] = {kept, keptTriple};
     std::uint64_t top = remainderCount;
     for (unsigned which = 0; which < 2; ++which) {
@@ -495,7 +496,7 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
             const std::uint64_t at = e + std::countr_zero(bits);
             const auto offset = static_cast<std::uint32_t>(at / 32);
             const std::uint32_t n = multipleWords[which];
-            std::uint32_t* const from = remainder.data() + offset;
+            std::uint32_t* const from = remainder + offset;
             const std::uint64_t out = kernels::addShiftedInto(from, multiple[which], n, at % 32);
             kernels::addCarry(from + n, static_cast<std::uint32_t>(room - offset - n), out);
             top = std::max<std::uint64_t>(top, offset + n);
@@ -507,13 +508,13 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
             const std::uint64_t at = e + std::countr_zero(bits);
             const auto offset = static_cast<std::uint32_t>(at / 32);
             const std::uint32_t n = multipleWords[which];
-            std::uint32_t* const from = remainder.data() + offset;
+            std::uint32_t* const from = remainder + offset;
             const std::uint64_t owed =
                 kernels::subtractShiftedFrom(from, multiple[which], n, at % 32);
             kernels::subtractBorrow(from + n, static_cast<std::uint32_t>(room - offset - n), owed);
         }
     }
-    remainderCount = kernels::significantWords(remainder.data(), static_cast<std::uint32_t>(top));
+    remainderCount = kernels::significantWords(remainder, static_cast<std::uint32_t>(top));
 }
 
 // q is found from the top 64 bits of P (or all of them) and r's 128 bits from the same bit
@@ -525,8 +526,8 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     const std::uint64_t offset = powerBits > 64 ? powerBits - 64 : 0;
     const std::uint64_t pw = offset >= e ? bitsAt(power, powerCount, offset - e)
                                          : bitsAt(power, powerCount, 0) << (e - offset);
-    const Wide rw = bitsAt(remainder.data(), remainderCount, offset) |
-                    static_cast<Wide>(bitsAt(remainder.data(), remainderCount, offset + 64)) << 64;
+    const Wide rw = bitsAt(remainder, remainderCount, offset) |
+                    static_cast<Wide>(bitsAt(remainder, remainderCount, offset + 64)) << 64;
     const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
     if (found.certain) {
         subtractTimes(found.value, e);
@@ -534,9 +535,9 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     }
     std::uint64_t value = found.value;  // at least 1 here
     subtractTimes(value - 1, e);
-    if (kernels::compareShifted(remainder.data(), remainderCount, power, powerCount, e) >= 0) {
+    if (kernels::compareShifted(remainder, remainderCount, power, powerCount, e) >= 0) {
         remainderCount =
-            kernels::subtractAtBits(remainder.data(), remainderCount, power, powerCount, e);
+            kernels::subtractAtBits(remainder, remainderCount, power, powerCount, e);
     } else {
         --value;
     }
@@ -569,7 +570,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     // The last block, below 10^BLOCK < 2^64, on registers.
     const auto n = static_cast<unsigned>(topBlock == 0 ? digits : BLOCK);
     // The words above the remainder's count are zero, and there are at least two words.
-    *writeDigits(out, loadPair(print.remainder.data()), n - 1) = '\0';
+    *writeDigits(out, loadPair(print.remainder), n - 1) = '\0';
     return 0;
 }
 
