@@ -148,6 +148,7 @@ struct Ladder {
     std::uint64_t stretch = 0;
     std::uint64_t checkpointWords = 0;
     std::uint64_t stretchWords = 0;
+    bool all = false;  // every power kept: one stretch
 };
 
 // The ladder for a remainder of `bits` bits. Block j's power 5^(BLOCK j) is used when
@@ -166,7 +167,7 @@ Ladder planLadder(std::uint64_t bits, std::uint32_t capacity, std::uint64_t limi
     }
     if (blocks == 0) return {};
     topBits -= 38;
-    if (all <= limit) return {blocks, slot(32), all};
+    if (all <= limit) return {blocks, slot(32), all, true};
     Ladder ladder;
     for (std::uint64_t square = 0; square + square < blocks; square += 2 * ladder.stretch + 1)
         ++ladder.stretch;
@@ -180,6 +181,47 @@ Ladder planLadder(std::uint64_t bits, std::uint32_t capacity, std::uint64_t limi
     if (ladder.checkpointWords + ladder.stretchWords > limit) return {};
     return ladder;
 }
+
+// The first blocks' powers 5^(BLOCK j), j below TABLE_BLOCKS (values of up to 1,024
+// digits), built once, at compile time, by steps of five (5v = 4v + v), and laid out as
+// the store keeps them: each padded to keptWords and followed by its count of words.
+// `end[j]` is where the powers below j end.
+constexpr unsigned TABLE_BLOCKS = 64;
+constexpr std::size_t TABLE_WORDS = [] {
+    std::size_t total = 0;
+    for (std::uint64_t j = 0, fiveBits = 32; j < TABLE_BLOCKS; ++j, fiveBits += 38)
+        total += keptWords((fiveBits >> 5) + 1) + 1;
+    return total;
+}();
+struct PowerTable {
+    std::array<std::uint32_t, TABLE_WORDS> words{};
+    std::array<std::uint64_t, TABLE_BLOCKS + 1> end{};
+};
+constexpr PowerTable POWER_TABLE = [] {
+    PowerTable table;
+    std::array<std::uint32_t, TABLE_WORDS> five{};
+    five[0] = 1;
+    std::uint32_t count = 1;
+    std::uint64_t used = 0;
+    for (unsigned j = 0; j < TABLE_BLOCKS; ++j) {
+        const std::uint64_t kept = keptWords(count);
+        for (std::uint32_t i = 0; i < count; ++i)
+            table.words[used + i] = five[i];
+        table.words[used + kept] = count;
+        used += kept + 1;
+        table.end[j + 1] = used;
+        for (unsigned step = 0; step < BLOCK; ++step) {
+            std::uint64_t carry = 0;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const std::uint64_t sum = (std::uint64_t{five[i]} << 2) + five[i] + carry;
+                five[i] = static_cast<std::uint32_t>(sum);
+                carry = sum >> 32;
+            }
+            if (carry != 0) five[count++] = static_cast<std::uint32_t>(carry);
+        }
+    }
+    return table;
+}();
 
 // Writes the digits of r for the power of ten 10^k, for r < 10^(k+1): k + 1 digits, with
 // leading zeros when r < 10^k. On registers; returns the end of the digits.
@@ -272,6 +314,9 @@ struct Integer::LongPrint {
     // Builds 5^e up from e = 0 while 10^e <= r, keeping the blocks' powers as the ladder
     // says; returns d, the number of digits.
     std::uint64_t climb();
+    // Starts the climb from the table of the first blocks' powers; returns the exponent
+    // reached.
+    std::uint64_t climbTable();
     // Makes `power` the odd part of 10^(BLOCK block), the next block's power, for the
     // blocks from the top one down.
     void nextPower(std::uint64_t block, std::uint64_t digits);
@@ -337,7 +382,9 @@ std::uint32_t* popPower(std::uint32_t* store, std::uint64_t& used, std::uint32_t
 }  // namespace
 
 Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
-    : remainderCount(value.length), room(std::uint64_t{value.length} + STEP_WORDS), capacity(capacity) {
+    : remainderCount(value.length),
+      room(std::uint64_t{value.length} + STEP_WORDS),
+      capacity(capacity) {
     remainderBits = kernels::bitLength(value.words, value.length);
     const std::uint64_t oddWords = keptWords(std::uint64_t{value.length} + 1);
     ladder = planLadder(remainderBits, capacity, printStoreLimit);
@@ -365,6 +412,7 @@ void Integer::LongPrint::keep(std::uint64_t j) {
 std::uint64_t Integer::LongPrint::climb() {
     std::uint32_t* const five = odd;
     std::uint64_t exponent = 0;
+    if (ladder.all) exponent = climbTable();
     for (;;) {
         // 10^k P < 2^(bits of P + 4k - 1) for k >= 2, and 10 P < 2^(bits of P + 4): while
         // that is at most r's top power of two, k steps are taken in one pass. Four steps
@@ -387,6 +435,25 @@ std::uint64_t Integer::LongPrint::climb() {
         if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
         exponent += steps;
     }
+}
+
+// The blocks' powers below the highest one in the table with 10^(BLOCK j) <= r are copied
+// from it, rather than built again; the climb goes on from that one.
+std::uint64_t Integer::LongPrint::climbTable() {
+    auto powerOf = [](unsigned j) { return POWER_TABLE.words.data() + POWER_TABLE.end[j]; };
+    auto countOf = [](unsigned j) { return POWER_TABLE.words[POWER_TABLE.end[j + 1] - 1]; };
+    unsigned top = 0;
+    while (top + 1 < TABLE_BLOCKS && BLOCK * (top + 1) < capacity &&
+           kernels::compareShifted(remainder, remainderCount, powerOf(top + 1), countOf(top + 1),
+                                   BLOCK * (top + 1)) >= 0)
+        ++top;
+    if (top == 0) return 0;
+    pushPower(checkpoints, checkpointsUsed, powerOf(0), countOf(0));
+    std::memcpy(store, powerOf(0), POWER_TABLE.end[top] * sizeof(std::uint32_t));
+    stored = POWER_TABLE.end[top];
+    count = countOf(top);
+    std::memcpy(odd, powerOf(top), std::size_t{count} * sizeof(std::uint32_t));
+    return BLOCK * top;
 }
 
 void Integer::LongPrint::rebuildStretch(std::uint64_t top) {
@@ -536,8 +603,7 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     std::uint64_t value = found.value;  // at least 1 here
     subtractTimes(value - 1, e);
     if (kernels::compareShifted(remainder, remainderCount, power, powerCount, e) >= 0) {
-        remainderCount =
-            kernels::subtractAtBits(remainder, remainderCount, power, powerCount, e);
+        remainderCount = kernels::subtractAtBits(remainder, remainderCount, power, powerCount, e);
     } else {
         --value;
     }
