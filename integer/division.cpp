@@ -25,17 +25,17 @@ int leadingZeros(std::uint64_t x) {
 
 // Base-2 long division of magnitudes of 64 or 128 bits at most, on registers, for a
 // non-zero divisor: the divisor shifted under the dividend's top bit, then one quotient
-// bit a step, while the remainder is not below the divisor. Leaves the remainder in
-// `remainder`.
+// bit a step, while the remainder is not below the divisor. The steps whose shifted
+// divisor is longer than the remainder give a bit of 0 and are taken together, so each
+// pass makes a subtraction. Leaves the remainder in `remainder`.
 template <typename Magnitude>
 Magnitude smallQuotient(Magnitude& remainder, Magnitude divisor) {
     Magnitude quotient = 0;
-    int m = leadingZeros(divisor) - leadingZeros(remainder);
-    for (; m >= 0 && remainder >= divisor; --m) {
-        if (remainder >= divisor << m) {
-            remainder -= divisor << m;
-            quotient |= Magnitude{1} << m;
-        }
+    while (remainder >= divisor) {
+        int m = leadingZeros(divisor) - leadingZeros(remainder);  // as long as the remainder
+        if (remainder < divisor << m) --m;                          // then its bit is 0
+        remainder -= divisor << m;
+        quotient |= Magnitude{1} << m;
     }
     return quotient;
 }

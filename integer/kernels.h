@@ -355,6 +355,17 @@ inline unsigned setBits(Word x) {
     return x & 0x3Fu;
 }
 
+// The set bits of a 64-bit chunk, likewise.
+inline unsigned setBits64(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555u);
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    x += x >> 8;
+    x += x >> 16;
+    x += x >> 32;
+    return static_cast<unsigned>(x & 0x7Fu);
+}
+
 // Sign of a - b: a and b both n words.
 inline int compareWords(const Word* a, const Word* b, std::uint32_t n) {
     for (std::uint32_t i = n; i-- > 0;) {

@@ -9,21 +9,31 @@
 namespace VELD {
 
 // True when a has no more clear bits than b, counted over whole words (the leading zeros
-// of the top word included). The two counts are built up in lock step, a word at a time,
-// always extending the smaller one, so neither is counted past the other's total.
+// of the top word included). The two counts are built up in lock step, two words at a
+// time, always extending the smaller one, so neither is counted far past the other's
+// total; what that gives is the comparison of the two totals.
 bool isMultiplicand(const Integer& a, const Integer& b) {
     if (&a == &b) return true;  // a square: the counts tie
     const std::uint32_t* aWords = a.getWords();
     const std::uint32_t* bWords = b.getWords();
     std::uint64_t aClear = 0, bClear = 0;
     std::uint32_t aSeen = 0, bSeen = 0;
+    // The clear bits of the next two words, or of the last one: 64-bit chunks where they can.
+    auto clearOfNext = [](const std::uint32_t* w, std::uint32_t n, std::uint32_t& seen) {
+        if (seen + 1 < n) {
+            const std::uint64_t chunk = loadPair(w + seen);
+            seen += 2;
+            return 64 - kernels::setBits64(chunk);
+        }
+        return 32 - kernels::setBits(w[seen++]);
+    };
     for (;;) {
         if (aClear <= bClear) {
             if (aSeen == a.getLength()) return true;
-            aClear += 32 - kernels::setBits(aWords[aSeen++]);
+            aClear += clearOfNext(aWords, a.getLength(), aSeen);
         } else {
             if (bSeen == b.getLength()) return false;
-            bClear += 32 - kernels::setBits(bWords[bSeen++]);
+            bClear += clearOfNext(bWords, b.getLength(), bSeen);
         }
     }
 }
