@@ -14,6 +14,10 @@ namespace VELD {
 // total; what that gives is the comparison of the two totals.
 bool isMultiplicand(const Integer& a, const Integer& b) {
     if (&a == &b) return true;  // a square: the counts tie
+    if (a.fitsRegister() && b.fitsRegister()) {  // each at most one chunk: counted at once
+        return 32 * a.getLength() - kernels::setBits64(a.magnitude()) <=
+               32 * b.getLength() - kernels::setBits64(b.magnitude());
+    }
     const std::uint32_t* aWords = a.getWords();
     const std::uint32_t* bWords = b.getWords();
     std::uint64_t aClear = 0, bClear = 0;

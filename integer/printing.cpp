@@ -116,7 +116,7 @@ Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool ex
 }
 
 // Words of the longest odd part whose products print sums on registers.
-constexpr std::uint32_t SHORT_POWER = 8;
+constexpr std::uint32_t SHORT_POWER = 16;
 
 // product = f[0..n) * times, for n <= SHORT_POWER and times below 2^54: for each 64-bit
 // chunk of f, its product by times in non-adjacent form (signedProduct) is summed on a
