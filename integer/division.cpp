@@ -33,7 +33,7 @@ Magnitude smallQuotient(Magnitude& remainder, Magnitude divisor) {
     Magnitude quotient = 0;
     while (remainder >= divisor) {
         int m = leadingZeros(divisor) - leadingZeros(remainder);  // as long as the remainder
-        if (remainder < divisor << m) --m;                          // then its bit is 0
+        if (remainder < divisor << m) --m;                        // then its bit is 0
         remainder -= divisor << m;
         quotient |= Magnitude{1} << m;
     }

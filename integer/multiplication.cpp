@@ -13,7 +13,7 @@ namespace VELD {
 // time, always extending the smaller one, so neither is counted far past the other's
 // total; what that gives is the comparison of the two totals.
 bool isMultiplicand(const Integer& a, const Integer& b) {
-    if (&a == &b) return true;  // a square: the counts tie
+    if (&a == &b) return true;                   // a square: the counts tie
     if (a.fitsRegister() && b.fitsRegister()) {  // each at most one chunk: counted at once
         return 32 * a.getLength() - kernels::setBits64(a.magnitude()) <=
                32 * b.getLength() - kernels::setBits64(b.magnitude());
@@ -138,6 +138,13 @@ struct BitColumns {
 Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
     Integer accumulator;
     if (multiplicand.isZero() || driver.isZero()) return accumulator;
+    // With a multiplicand of 1, the additions of 2^p for the set bits p of the driver are of
+    // distinct bits and never carry: together they write the driver's words. A driver of 1
+    // adds the multiplicand once, at bit 0. Either way the sum is a copy.
+    if (multiplicand.isMagnitudeOne() || driver.isMagnitudeOne()) {
+        accumulator = multiplicand.isMagnitudeOne() ? driver.abs() : multiplicand.abs();
+        return accumulator;
+    }
     const std::uint32_t count = multiplicand.length;
     if (multiplicand.fitsRegister() && driver.fitsRegister()) {
         return registerProduct(multiplicand.magnitude(), driver.magnitude());
@@ -195,7 +202,10 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
 // (0xFFFFFFFF times four words of 0xFFFFFFFE drives with 124).
 //   signs:  + * + = +,  + * - = -,  - * + = -,  - * - = +,  zero never signed
 Integer Integer::operator*(const Integer& other) const {
-    const bool thisMultiplies = isZero() || (!other.isZero() && isMultiplicand(*this, other));
+    // A factor of 1 makes the product a copy whichever operand drives (see shiftAndAdd), so
+    // the roles need not be counted then.
+    const bool thisMultiplies = isZero() || isMagnitudeOne() || other.isMagnitudeOne() ||
+                                (!other.isZero() && isMultiplicand(*this, other));
     Integer product = thisMultiplies ? shiftAndAdd(*this, other) : shiftAndAdd(other, *this);
     product.negative = !product.isZero() && isNegative() != other.isNegative() ? 1 : 0;
     return product;
