@@ -232,6 +232,24 @@ inline void copyShifted(Word* a, const Word* b, std::uint32_t n, unsigned shift)
     if (i < n) a[i + 1] = static_cast<Word>(last >> 32);
 }
 
+// a[0..n) <<= shift in place, for 0 < shift < 32, from the top word down; returns the bits
+// that leave word n-1.
+inline Word shiftLeftInPlace(Word* a, std::uint32_t n, unsigned shift) {
+    const Word out = a[n - 1] >> (32 - shift);
+    for (std::uint32_t i = n - 1; i > 0; --i)
+        a[i] = (a[i] << shift) | (a[i - 1] >> (32 - shift));
+    a[0] <<= shift;
+    return out;
+}
+
+// a[0..n) >>= shift in place, for 0 < shift < 32, from the bottom word up; the bits that
+// leave word 0 are dropped.
+inline void shiftRightInPlace(Word* a, std::uint32_t n, unsigned shift) {
+    for (std::uint32_t i = 0; i + 1 < n; ++i)
+        a[i] = (a[i] >> shift) | (a[i + 1] << (32 - shift));
+    a[n - 1] >>= shift;
+}
+
 // a[0..n) through `steps` stages of Stage fused into one pass, each chunk going through
 // them in turn, from the low end; returns what leaves word n-1. `lead` may take the first
 // words through the stages first and returns how many it took. The chunk after the last

@@ -224,28 +224,19 @@ std::int64_t Integer::highestBit() const {
 void Integer::shiftLeftOne() {
     if (isZero()) return;
     if ((words[length - 1] & 0x80000000u) == 0) {
-        for (std::uint32_t i = length - 1; i > 0; --i) {
-            words[i] = (words[i] << 1) | (words[i - 1] >> 31);
-        }
-        words[0] <<= 1;
+        kernels::shiftLeftInPlace(words, length, 1);
         return;
     }
     Integer grown;
     grown.createSpace(std::uint64_t{length} + 1);
-    grown.words[0] = words[0] << 1;
-    for (std::uint32_t i = 1; i < length; ++i) {
-        grown.words[i] = (words[i] << 1) | (words[i - 1] >> 31);
-    }
-    grown.words[length] = 1;
+    kernels::copyShifted(grown.words, words, length, 1);
+    grown.negative = negative;
     *this = std::move(grown);
 }
 
 void Integer::shiftRightOne() {
     if (isZero()) return;
-    for (std::uint32_t i = 0; i + 1 < length; ++i) {
-        words[i] = (words[i] >> 1) | (words[i + 1] << 31);
-    }
-    words[length - 1] >>= 1;
+    kernels::shiftRightInPlace(words, length, 1);
     normalize();
 }
 
@@ -261,10 +252,7 @@ void Integer::shiftLeft(std::uint64_t bits) {
     std::uint32_t* const source = words;
     if (wordShift == 0 && (source[count - 1] >> (32 - bitShift)) == 0) {
         // Nothing leaves the top word: shift in place, from the top down.
-        for (std::uint32_t i = count - 1; i > 0; --i) {
-            source[i] = (source[i] << bitShift) | (source[i - 1] >> (32 - bitShift));
-        }
-        source[0] <<= bitShift;
+        kernels::shiftLeftInPlace(source, count, bitShift);
         negative = 0;
         return;
     }
