@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"
 #include "console/console.h"
 #include "console/signals.h"
 
@@ -36,18 +37,25 @@ std::uint64_t digitsAbove(const Integer& x) {
     return static_cast<std::uint64_t>(x.highestBit() + 1) / 3 + 2;
 }
 
+// `text` with its control bytes as escapes (\x1b, \x0a, \0), so that what a message shows
+// of a line or a file name stays on its line and sends the terminal nothing.
+std::string escaped(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        char escape[8] = {c, '\0'};
+        if (byte < 0x20 || byte == 0x7f) std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+        if (byte == 0) std::memcpy(escape, "\\0", 3);
+        shown += escape;
+    }
+    return shown;
+}
+
 // What stopped the parser at `end`, and what it left unread, control bytes as escapes.
 std::string unreadFault(std::string_view line, std::size_t end) {
     std::string fault = line[end] == ')' ? "a \")\" without its \"(\"" : "a NUL byte";
-    fault += "; not read: \"";
     const std::size_t shown = std::min(line.size() - end, UNREAD_SHOWN);
-    for (const char c : line.substr(end, shown)) {
-        const auto byte = static_cast<unsigned char>(c);
-        char text[8] = {c, '\0'};
-        if (byte < 0x20 || byte == 0x7f) std::snprintf(text, sizeof text, "\\x%02x", byte);
-        if (byte == 0) std::memcpy(text, "\\0", 3);
-        fault += text;
-    }
+    fault += "; not read: \"" + escaped(line.substr(end, shown));
     fault += shown < line.size() - end ? "...\"" : "\"";
     return fault;
 }
@@ -60,14 +68,9 @@ struct Place {
 };
 
 std::ostream& operator<<(std::ostream& err, const Place& place) {
-    if (place.file != nullptr) return err << place.file << ':' << place.line << ": ";
+    if (place.file != nullptr) return err << escaped(place.file) << ':' << place.line << ": ";
     if (place.line != 0) return err << "line " << place.line << ": ";
     return err;
-}
-
-bool onlyWhiteSpace(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
 }
 
 // The script modes' form: the value alone, or an empty line and the fault on standard error.
@@ -82,7 +85,7 @@ public:
     // Answers `line`, read whole: Outcome::line to go on, or why the answers end. A line of
     // white space gives an empty line; with `emptyIsFault`, as a fault.
     Outcome answer(std::string_view line, const Place& place, bool emptyIsFault = false) {
-        if (onlyWhiteSpace(line)) {
+        if (isOnlyWhiteSpace(line)) {
             emptyIsFault ? refuse(place, "empty expression") : void(out << '\n');
             return next();
         }
@@ -147,12 +150,12 @@ bool answerLines(Values& values, std::istream& in, std::ostream& out, const char
     // On the heap: its input block is touched only as input fills it.
     const auto lines = std::make_unique<StreamLines>(in, out, false, false);
     Place place{name, 0};
-    const Outcome end = eachLine(*lines, [&](std::string_view line, bool) {
+    const Outcome end = eachLine(*lines, scriptQuits, [&](std::string_view line, bool) {
         ++place.line;
         return values.answer(line, place);
     });
     if (end == Outcome::inputFailed)
-        values.fileFailed("read " + std::string(name ? name : "input"), errno);
+        values.fileFailed("read " + (name ? escaped(name) : std::string("input")), errno);
     return end == Outcome::endOfInput || end == Outcome::inputFailed;
 }
 
@@ -185,8 +188,21 @@ bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, b
 
 }  // namespace
 
+bool dialogueQuits(std::string_view line) {
+    return !line.empty() && (line[0] == 'q' || line[0] == 'Q');
+}
+
+bool scriptQuits(std::string_view line) {
+    const auto first = std::find_if_not(line.begin(), line.end(), isWhiteSpace);
+    const auto last = std::find_if_not(line.rbegin(), line.rend(), isWhiteSpace).base();
+    std::string word;
+    for (auto c = first; c < last; ++c)
+        word += static_cast<char>(*c | 0x20);  // letters in lower case; others never match
+    return word == "q" || word == "quit";
+}
+
 Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes) {
-    return eachLine(lines, [&](std::string_view line, bool cut) {
+    return eachLine(lines, dialogueQuits, [&](std::string_view line, bool cut) {
         if (line.empty()) return Outcome::line;
         if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
         lines.entered(line);
@@ -259,7 +275,7 @@ int answerArguments(const std::vector<std::string_view>& words, std::ostream& ou
         if (!line.empty()) line += ' ';
         line += word;
     }
-    if (line.empty() || (line[0] != 'q' && line[0] != 'Q')) values.answer(line, Place{}, true);
+    if (!scriptQuits(line)) values.answer(line, Place{}, true);
     return values.finish();
 }
 
@@ -271,7 +287,7 @@ int answerValues(const std::vector<std::string_view>& files, std::istream& in, s
         std::ifstream opened;
         if (file != "-") opened.open(name, std::ios::binary);
         if (file != "-" && !opened.is_open()) {
-            values.fileFailed("open " + name, errno);
+            values.fileFailed("open " + escaped(name), errno);
         } else if (!answerLines(values, file == "-" ? in : opened, out,
                                 file == "-" ? nullptr : name.c_str())) {
             break;

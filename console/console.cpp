@@ -104,7 +104,8 @@ Mode parseOptions(int argc, const char* const argv[], std::ostream& err) {
                "(try --help)\n";
         return {Mode::usage, {}};
     }
-    if (chosen == 0 && (!mode.words.empty() || !options)) mode.kind = Mode::arguments;
+    // "--" with nothing after it is the dialogue, as with no arguments at all.
+    if (chosen == 0 && !mode.words.empty()) mode.kind = Mode::arguments;
     return mode;
 }
 
@@ -125,7 +126,6 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
         case Mode::values:
             return answerValues(mode.words, in, out, err, terminal);
         case Mode::arguments:
-            if (mode.words.empty()) return finish(out, err);  // "exactcalc --" asks nothing
             return answerArguments(mode.words, out, err, terminal);
         case Mode::dialogue:
             break;

@@ -83,12 +83,18 @@ private:
     std::size_t start = 0, end = 0;
 };
 
+// The lines that end the input. The dialogue's: a line that begins with q or Q. The script
+// modes': a line that is the word q or quit in any case, white space around it allowed, so
+// that an expression such as "q + 1" is answered (as a fault) rather than taken for one.
+bool dialogueQuits(std::string_view line);
+bool scriptQuits(std::string_view line);
+
 // The one loop of every mode: reads lines from `lines` and hands each to `respond`, with
-// whether it was cut, until a line that begins with q or Q, or the end of the lines.
-// `respond` returns Outcome::line to go on, or how the lines end. A line too long for the
-// memory left is an input that failed.
+// whether it was cut, until a line that `quits`, or the end of the lines. `respond`
+// returns Outcome::line to go on, or how the lines end. A line too long for the memory
+// left is an input that failed.
 template <typename Respond>
-Outcome eachLine(LineSource& lines, Respond&& respond) {
+Outcome eachLine(LineSource& lines, bool (*quits)(std::string_view), Respond&& respond) {
     for (;;) {
         std::string_view line;
         bool cut = false;
@@ -100,7 +106,7 @@ Outcome eachLine(LineSource& lines, Respond&& respond) {
         }
         if (got == Outcome::discarded) continue;
         if (got != Outcome::line) return got;
-        if (!line.empty() && (line[0] == 'q' || line[0] == 'Q')) return Outcome::quit;
+        if (quits(line)) return Outcome::quit;
         const Outcome answered = respond(line, cut);
         if (answered != Outcome::line) return answered;
     }

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "common/text.h"
 #include "console/signals.h"
 
 namespace VELD {
@@ -205,7 +206,7 @@ unsigned char LineEditor::recall(EditLine* editor, int step) {
 
 // Lines of white space only are not kept.
 void LineEditor::entered(std::string_view line) {
-    if (std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; })) return;
+    if (isOnlyWhiteSpace(line)) return;
     if (line == lastEntry) return;  // the same line twice in a row is kept once
     HistEvent event;
     libedit()->history(recalled, &event, H_ENTER, line.data());  // NUL-terminated

@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "common/text.h"
 #include "expression/expression.h"
 #include "expression/operators.h"
 
@@ -16,17 +17,10 @@ namespace {
 constexpr const char* INVALID_EXPRESSION = "Expression::parse() - Invalid expression.";
 constexpr const char* TOO_DEEP = "Expression::parse() - Nested too deeply.";
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// White space is exactly space, tab, line feed and carriage return.
 std::size_t skipWhiteSpace(const char* text) {
     std::size_t count = 0;
-    while (text[count] == ' ' || text[count] == '\t' || text[count] == '\n' ||
-           text[count] == '\r') {
+    while (isWhiteSpace(text[count]))
         ++count;
-    }
     return count;
 }
 

@@ -48,9 +48,12 @@ Rational Integer::choose(const Integer& k) const {
     const bool kIsSmaller = twiceK < *this;
     const Integer& smaller = kIsSmaller ? k : rest;
     Integer first(kIsSmaller ? rest : k);
+    first++;
+    // The product's size is known before any factor is multiplied: one that cannot be held
+    // is refused at once, as the factorial below refuses its own.
+    refuseImpossibleRange(first, smaller);
     Integer divisor = smaller.factorial();
     if (smaller.isZero()) return Rational(Integer(1), std::move(divisor));
-    first++;
     return Rational(rangeProduct(first, *this), std::move(divisor));
 }
 

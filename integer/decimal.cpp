@@ -7,19 +7,12 @@
 #include <limits>
 #include <utility>
 
+#include "common/text.h"
 #include "integer/integer.h"
 #include "integer/tens.h"
 #include "integer/word_pairs.h"
 
 namespace VELD {
-
-namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-}  // namespace
 
 Integer::Integer(const char* text) {
     const bool minus = *text == '-';

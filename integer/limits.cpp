@@ -48,4 +48,15 @@ void refuseImpossibleFactorial(const Integer& n) {
     }
 }
 
+// Each factor is at least first >= 2^highestBit(first), so the product of `count` of them
+// has more than count * highestBit(first) bits.
+void refuseImpossibleRange(const Integer& first, const Integer& count) {
+    if (first.highestBit() == 0 || count.isZero()) return;
+    const auto perFactor = static_cast<std::uint64_t>(first.highestBit());
+    std::uint64_t factors = 0;
+    if (!smallMagnitude(count, factors) || beyondMostBits(perFactor, factors)) {
+        throw Exception(NOT_ENOUGH_MEMORY);
+    }
+}
+
 }  // namespace VELD
