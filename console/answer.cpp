@@ -80,7 +80,8 @@ public:
         : out(out),
           err(err),
           note(terminal.status),
-          session(signals::Interrupts::endProgram, -1, terminal.status ? STDERR_FILENO : -1) {}
+          session(signals::Interrupts::endProgram, -1, terminal.status ? STDERR_FILENO : -1, &out) {
+    }
 
     // Answers `line`, read whole: Outcome::line to go on, or why the answers end. A line of
     // white space gives an empty line; with `emptyIsFault`, as a fault.
@@ -182,7 +183,8 @@ bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, b
             return true;
         }
     }
-    out << answer.fault() << '\n';
+    // A line abandoned because the program is to end (SIGTERM) answers nothing.
+    if (!signals::endRequested()) out << answer.fault() << '\n';
     return true;
 }
 

@@ -152,6 +152,7 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
 }
 
 Outcome LineEditor::read(std::string_view& line, bool& cut) {
+    if (signals::endRequested()) return Outcome::interrupted;  // SIGTERM while computing
     if (!(out << std::flush)) return Outcome::outputFailed;
     signals::takePromptInterrupt();  // a Ctrl-C that came while the last answer was written
     signals::takeEvents();

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <iterator>
+#include <ostream>
 #include <string>
 
 #include "integer/interrupt.h"
@@ -38,6 +39,7 @@ struct Shared {
     Interrupts interrupts = Interrupts::endBetweenLines;
     volatile std::sig_atomic_t promptInterrupt = 0;  // the editor's, taken once
     volatile std::sig_atomic_t endPending = 0;       // the program is to end at the next read
+    volatile std::sig_atomic_t endSignal = 0;        // by this signal (0: SIGINT)
     volatile std::sig_atomic_t waiting = 0;          // a stream's read may wait for input
     volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED
     volatile std::sig_atomic_t noteShown = 0;
@@ -63,6 +65,8 @@ struct Note {
     std::string echo;
     Clock::time_point started;
     std::sig_atomic_t stoppedBefore = 0;  // stoppedMilliseconds at the start
+    std::ostream* answers = nullptr;      // what has been answered, flushed at the first tick
+    bool flushed = false;
 } note;
 
 void writeQuietly(const char* text, std::size_t length) {
@@ -183,10 +187,26 @@ extern "C" void onEnding(int number) {
     raise(number);
 }
 
+// SIGTERM and SIGHUP end the program as Ctrl-C does where it ends it, in every mode: a
+// computation is abandoned at its next test, what has been answered is written, and the
+// program ends by the signal. While a read waits (for input, or at the editor's prompt for
+// a key) everything answered is written already, so it ends at once.
+extern "C" void onTerminate(int number) {
+    shared.endSignal = number;
+    if (shared.state == COMPUTING) {
+        shared.endPending = 1;
+        interruptRequested = INTERRUPT_DUE;
+    } else if (shared.waiting != 0 || shared.editorFd >= 0) {
+        onEnding(number);
+    } else {
+        shared.endPending = 1;
+    }
+}
+
 // The session's handlers, a row a signal: `terminal`, only with the editor's or the note's
-// terminal; `timer`, only with the note's; `mayBeIgnored`, left ignored when a shell or
-// nohup ignored it before the program started. Reads cut short by Ctrl-C, a stop or a
-// resize are not restarted, so that the editor sees them at once.
+// terminal; `timer`, only with the note's or output to flush at the first tick;
+// `mayBeIgnored`, left ignored when a shell or nohup ignored it before the program started. Reads
+// cut short by Ctrl-C, a stop or a resize are not restarted, so that the editor sees them at once.
 struct Handler {
     int number;
     void (*handler)(int);
@@ -196,12 +216,12 @@ struct Handler {
 
 constexpr Handler HANDLERS[] = {
     {SIGINT, onInterrupt, false, false, true, 0},
-    {SIGALRM, askForTick, true, true, false, SA_RESTART},
+    {SIGALRM, askForTick, false, true, false, SA_RESTART},
     {SIGTSTP, onStop, true, false, true, 0},
     {SIGCONT, onContinue, true, false, false, SA_RESTART},
     {SIGWINCH, onResize, true, false, false, 0},
-    {SIGTERM, onEnding, true, false, true, SA_RESTART},
-    {SIGHUP, onEnding, true, false, true, SA_RESTART},
+    {SIGTERM, onTerminate, false, false, true, SA_RESTART},
+    {SIGHUP, onTerminate, false, false, true, SA_RESTART},
     {SIGQUIT, onEnding, true, false, true, SA_RESTART},
 };
 
@@ -274,7 +294,11 @@ milliseconds configuredDelay() {
 // While it shows the terminal does not echo: keys typed ahead, and Ctrl-C's "^C", would
 // land behind it and push the answer off its place. After a resize it waits a tick.
 void refresh() {
-    if (!catchUp()) return;
+    if (!note.flushed && note.answers != nullptr && Clock::now() - note.started >= note.delay) {
+        note.flushed = true;
+        *note.answers << std::flush;
+    }
+    if (shared.noteFd < 0 || !catchUp()) return;
     const auto ran =
         Clock::now() - note.started - milliseconds(shared.stoppedMilliseconds - note.stoppedBefore);
     const long seconds =
@@ -308,12 +332,13 @@ void refresh() {
 
 }  // namespace
 
-Session::Session(Interrupts interrupts, int editorFd, int noteFd) {
+Session::Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* answers) {
     shared.state = PROMPT;
     shared.interrupts = interrupts;
+    note.answers = answers;
     for (volatile std::sig_atomic_t* flag :
-         {&shared.promptInterrupt, &shared.endPending, &shared.waiting, &shared.events,
-          &shared.noteShown, &shared.echoHeld, &shared.resumeEditor})
+         {&shared.promptInterrupt, &shared.endPending, &shared.endSignal, &shared.waiting,
+          &shared.events, &shared.noteShown, &shared.echoHeld, &shared.resumeEditor})
         *flag = 0;
     shared.editorFd = editorFd;
     shared.noteFd = noteFd;
@@ -328,7 +353,8 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd) {
     for (std::size_t k = 0; k < std::size(HANDLERS); ++k) {
         const Handler& row = HANDLERS[k];
         installed[k] = false;
-        if ((row.terminal && shared.fd < 0) || (row.timer && noteFd < 0)) continue;
+        if ((row.terminal && shared.fd < 0) || (row.timer && noteFd < 0 && answers == nullptr))
+            continue;
         sigaction(row.number, nullptr, &previous[k]);
         if (row.mayBeIgnored && previous[k].sa_handler == SIG_IGN) continue;
         struct sigaction action {};
@@ -339,6 +365,9 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd) {
         sigaction(row.number, &action, nullptr);
         installed[k] = true;
     }
+    // Without a note, a tick every delay while the session lasts: far cheaper than a timer
+    // set and cleared for every line.
+    if (noteFd < 0 && answers != nullptr) setTimer(note.delay, note.delay);
 }
 
 Session::~Session() {
@@ -349,12 +378,23 @@ Session::~Session() {
     }
     // Each computation has erased its note and given the echo back when it ended.
     shared.editorFd = shared.noteFd = shared.fd = -1;
+    note.answers = nullptr;
+    tickHook = nullptr;
 }
 
 Computing::Computing(std::size_t column, std::string_view echo) {
     interruptRequested = 0;
     shared.state = COMPUTING;
-    if (shared.noteFd < 0) return;
+    note.flushed = false;
+    if (shared.noteFd < 0) {
+        // Without a note, the session's timer ticks all along; the first tick a delay
+        // into the computation flushes what has been answered.
+        if (note.answers != nullptr) {
+            note.started = Clock::now();
+            tickHook = &refresh;
+        }
+        return;
+    }
     note.column = column;
     note.echo = echo;
     note.started = Clock::now();
@@ -398,9 +438,14 @@ void setWaiting(bool waiting) {
 }
 
 void endByInterrupt() {
-    signal(SIGINT, SIG_DFL);
-    raise(SIGINT);
-    std::_Exit(128 + SIGINT);  // SIGINT held off: end as it would have ended the program
+    const int number = shared.endSignal != 0 ? shared.endSignal : SIGINT;
+    signal(number, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, number);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(number);
+    std::_Exit(128 + number);  // held off: end as it would have ended the program
 }
 
 unsigned takeEvents() {

@@ -5,21 +5,21 @@
 // keeps a plain transcript.
 //
 //   state       SIGINT (Ctrl-C)        SIGALRM   SIGTSTP (Ctrl-Z)      SIGWINCH    SIGTERM,
-//                                                                                  SIGHUP,
-//                                                                                  SIGQUIT
+//                                                                                  SIGHUP (6)
 //   prompt      editor: drops the      -         gives the modes       editor:     editor:
 //               line being typed (1);            back, stops;          takes the   gives the
 //               stream: ends the                 -> stopped; editor:   new width   modes
 //               program (2)                      after fg the modes    (1)         back,
 //                                                are the editor's                  ends;
 //                                                again, the line                   stream:
-//                                                drawn again (1)                   default
-//   computing   abandons the line (3)  tick (4)  stops; -> stopped     records a   default
-//                                                                      resize (5)
-//   note shown  abandons the line (3)  tick (4)  erases the note,      erases the  erases the
-//                                                gives the modes       note (5)    note, gives
-//                                                back, stops;                      the modes
-//                                                -> stopped                        back, ends
+//                                                drawn again (1)                   as (2)
+//   computing   abandons the line (3)  tick (4)  stops; -> stopped     records a   abandons
+//                                                                      resize (5)  the line,
+//                                                                                  ends (2)
+//   note shown  abandons the line (3)  tick (4)  erases the note,      erases the  as
+//                                                gives the modes       note (5)    computing
+//                                                back, stops;
+//                                                -> stopped
 //   stopped     (SIGCONT, from fg or bg, continues it: in the foreground the modes it had
 //               are put back, the time stopped is added up, and the state is the one it
 //               was stopped in: prompt, or resumed)
@@ -30,9 +30,10 @@
 //
 //   SIGINT, SIGTSTP, SIGTERM, SIGHUP and SIGQUIT that were ignored when the program started
 //   (by a shell for a background job, or by nohup) stay ignored in every state. SIGTSTP,
-//   SIGCONT, SIGWINCH and the ending signals are handled only with a terminal of the
-//   editor's or the note's, SIGALRM only with the note's. A handler holds off SIGINT and
-//   the other terminal signals while it runs, in every state, also after a stop.
+//   SIGCONT, SIGWINCH and SIGQUIT are handled only with a terminal of the editor's or the
+//   note's; SIGALRM with the note's, or where there are answers to flush at the first tick;
+//   SIGINT, SIGTERM and SIGHUP always. A handler other than SIGINT's holds off SIGINT and
+//   the terminal signals while it runs, in every state, also after a stop.
 //
 //   (1) the editor's read of a key is cut short, and it acts on what happened.
 //   (2) once everything answered is written: at once while a read waits for input, else
@@ -42,6 +43,9 @@
 //       that comes after the last test abandons nothing and counts as given at the prompt.
 //   (4) through the interrupt flag: the tick hook draws the note.
 //   (5) at once, from the handler; the next tick shows it again, fitted to the new width.
+//   (6) in every mode, with or without a terminal, ending by that signal; the line being
+//       computed is abandoned and answers nothing. SIGQUIT, with a terminal of the editor's
+//       or the note's, gives the modes back and ends at once.
 //
 // The note stands behind the echo with the cursor kept at the echo's end, so that erasing
 // it is one "erase to the end of the screen", right wherever a resize has moved the
@@ -49,6 +53,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <string_view>
 
 namespace VELD::signals {
@@ -62,13 +67,15 @@ enum class Interrupts {
 
 // The handlers of one session, installed for as long as it lasts. `editorFd` is the
 // terminal the line editor reads keys from, `noteFd` the one the note is drawn on (standard
-// error, when it shows the same terminal as standard output); -1 for none. The note first
-// shows a second after a computation starts; EXACTCALC_STATUS_DELAY_MS, when set, gives
-// another delay in milliseconds. The destructor puts back what was there and gives the
-// terminal its modes back.
+// error, when it shows the same terminal as standard output); -1 for none. `answers`, when
+// given, holds what has been answered: it is flushed at a computation's first tick, so
+// that a reader is not held up by a slow line behind a fast one. The note first shows, and
+// the first tick comes, a second after a computation starts; EXACTCALC_STATUS_DELAY_MS,
+// when set, gives another delay in milliseconds. The destructor puts back what was there
+// and gives the terminal its modes back.
 class Session {
 public:
-    Session(Interrupts interrupts, int editorFd, int noteFd);
+    Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* answers = nullptr);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

@@ -272,10 +272,10 @@ std::chrono::milliseconds signalLatency() {
 TEST(Executable, SignalsIgnoredOnEntryStayIgnored) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{}, std::vector<std::string>{"--values"}}) {
-        ChildProcess calculator(arguments, 0, {SIGINT, SIGHUP, SIGTSTP});
+        ChildProcess calculator(arguments, 0, {SIGINT, SIGHUP, SIGTERM, SIGTSTP});
         calculator.write("(3000 !) / (2999 !)\n");
         std::this_thread::sleep_for(100ms);
-        for (const int number : {SIGINT, SIGHUP, SIGTSTP})
+        for (const int number : {SIGINT, SIGHUP, SIGTERM, SIGTSTP})
             calculator.signal(number);
         calculator.write("6 * 7\n");
         calculator.closeInput();
@@ -285,6 +285,38 @@ TEST(Executable, SignalsIgnoredOnEntryStayIgnored) {
                               ? "Exp: ((3000!) / (2999!)) = 3000\nExp: (6 * 7) = 42\nExp: "
                               : "3000\n42\n");
     }
+}
+
+// SIGTERM and SIGHUP end every mode as Ctrl-C ends a script: the line being computed is
+// abandoned, and what was answered before it is written, by the first tick at the latest
+// (so that a reader of the pipe has it while the slow line runs), and the status is the
+// signal's.
+TEST(Executable, TerminateAndHangUpKeepWhatWasAnswered) {
+    setenv("EXACTCALC_STATUS_DELAY_MS", "100", 1);
+    const std::string lines = "1 + 1\n2 + 2\n(100000 !) choose 3\n";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string answered;
+    } modes[] = {
+        {{}, "Exp: (1 + 1) = 2\nExp: (2 + 2) = 4\nExp: ((100000!) choose 3)"},
+        {{"--values"}, "2\n4\n"},
+        {{"(100000 !) choose 3"}, ""},
+    };
+    for (const int number : {SIGTERM, SIGHUP}) {
+        for (const auto& mode : modes) {
+            ChildProcess calculator(mode.arguments);
+            if (mode.arguments.empty() || mode.arguments[0] == "--values") calculator.write(lines);
+            std::this_thread::sleep_for(300ms);
+            if (!mode.answered.empty()) {
+                EXPECT_EQ(calculator.readUntil(mode.answered, signalLatency() + 30s),
+                          mode.answered);
+            }
+            calculator.signal(number);
+            EXPECT_EQ(calculator.readAll(signalLatency() + 30s), mode.answered);
+            EXPECT_EQ(calculator.wait(), 128 + number) << number;
+        }
+    }
+    unsetenv("EXACTCALC_STATUS_DELAY_MS");
 }
 
 TEST(Executable, InterruptAbandonsOnlyTheLongComputation) {
