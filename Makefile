@@ -17,6 +17,7 @@ PREFIX       ?= /usr/local
 DESTDIR      ?=
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 # Installs the packages a target needs when the machine lacks them; silent otherwise.
+SHELL        := /bin/bash
 DEPS         ?= tools/install-deps
 
 .PHONY: all build calculator test portable arm64 clang sanitize bench compare fuzz valgrind soak run \
@@ -30,10 +31,13 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The calculator and its manual page alone: needs no test libraries.
+# Says what it does, then shows the build's steps (none when it is up to date).
 calculator:
 	@$(DEPS) calculator
+	@echo "building exactcalc (Release) in $(BUILD); the first build takes a minute"
 	@cmake --log-level=WARNING -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_TESTS=OFF >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target exactcalc documentation >/dev/null
+	@set -o pipefail; cmake --build $(BUILD) -j $(JOBS) --target exactcalc documentation | \
+	  { grep -E '^\[ *[0-9]+%\] (Building|Linking)' || true; }
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

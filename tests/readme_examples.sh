@@ -19,6 +19,7 @@ examples=$(awk '/^## In scripts/ { section = 1; next }
 output=$(cd "$folder" && PATH="$folder:$PATH" bash -c "$examples" 2>"$folder/errors")
 expected='5
 20
+121
 1267650600228229401496703205376
 2
 6
