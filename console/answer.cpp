@@ -24,8 +24,11 @@ namespace VELD {
 
 namespace {
 
-// Holds in turn a line's printed expression and its printed value, when that fits.
-char textBuffer[OUTPUT_BUFFER_SIZE];
+// Holds in turn a line's printed expression and its printed value, when that fits. The
+// dialogue prints the value VALUE_AT bytes in, so that " = ", the value and its line end
+// go out in one write.
+constexpr std::size_t VALUE_AT = 3;
+char textBuffer[VALUE_AT + OUTPUT_BUFFER_SIZE + 1];
 
 // A value whose text would need more bytes than a print can be given.
 constexpr const char* RESULT_TOO_LONG = "NOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!";
@@ -171,15 +174,18 @@ bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, b
             out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
             column = 0;
         }
-        if (!(out << echo) || (flushEcho && !(out << std::flush))) return false;
+        if (!put(out, echo) || (flushEcho && !(out << std::flush))) return false;
         const char* value = nullptr;
         {
             const signals::Computing computing(column + std::strlen(echo), echo);
-            value = answer.value(textBuffer, false, fits);
+            value = answer.value(textBuffer + VALUE_AT, false, fits);
         }
         if (value != nullptr) {
             if (!fits) out << "\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n";
-            out << " = " << value << '\n';
+            const std::size_t length = std::strlen(value);
+            std::memcpy(textBuffer, " = ", VALUE_AT);
+            textBuffer[VALUE_AT + length] = '\n';
+            put(out, std::string_view(textBuffer, VALUE_AT + length + 1));
             return true;
         }
     }

@@ -148,6 +148,11 @@ Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, st
 // The dialogue over a stream.
 Outcome runConsole(std::istream& in, std::ostream& out);
 
+// Writes `text` into `out`'s buffer, as operator<< does once its checks on the stream are
+// made: the dialogue's prompt, echo and answer, written once a line, skip them. False, with
+// the stream marked failed, when the stream had failed or took less than all of it.
+bool put(std::ostream& out, std::string_view text);
+
 // Writes "exactcalc: cannot <what>: <reason>" for the system's `error` (an I/O error when
 // it gave none) and returns EXIT_FAULT.
 int reportFailure(std::ostream& err, const char* what, int error);

@@ -98,11 +98,18 @@ Outcome StreamLines::fillFromDescriptor(bool wait) {
     }
 }
 
+bool put(std::ostream& out, std::string_view text) {
+    const auto size = static_cast<std::streamsize>(text.size());
+    if (out.good() && out.rdbuf()->sputn(text.data(), size) == size) return true;
+    out.setstate(std::ios::badbit);
+    return false;
+}
+
 // The dialogue keeps a line's first LINE_LIMIT characters and passes over the rest, taking
 // nothing beyond its end; a CR before the LF is no character of the line, for the cut.
 Outcome StreamLines::read(std::string_view& line, bool& cut) {
     if (signals::endRequested()) return Outcome::interrupted;
-    if (dialogue && !(out << PROMPT)) return Outcome::outputFailed;
+    if (dialogue && !put(out, PROMPT)) return Outcome::outputFailed;
     if (flushAtOnce && !(out << std::flush)) return Outcome::outputFailed;
     wholeLine.clear();
     std::size_t length = 0;

@@ -162,6 +162,9 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
 // wanted, so x is reduced in place; once both fit a pair of registers (four words) the
 // same steps run there, and on one register once both fit 64 bits.
 Integer gcd(const Integer& a, const Integer& b) {
+    // A step with 1 as the divisor leaves a remainder of 0 at once: the gcd is 1, and the
+    // other operand need not be copied (every whole number reduced has denominator 1).
+    if (a.isMagnitudeOne() || b.isMagnitudeOne()) return Integer(1);
     Integer x = b > a ? b.abs() : a.abs();
     Integer y = b > a ? a.abs() : b.abs();
     if (y.isZero()) return x;  // gcd(a, 0) = |a|
@@ -203,13 +206,19 @@ Integer gcd(const Integer& a, const Integer& b) {
 
 // Square-and-multiply over the exponent's bits from the low end. The exponent is read a bit
 // at a time where it lies, which is what halving it each step would bring to its low bit,
-// so a long exponent (of a base 0, 1 or -1) costs a step per bit, not a shift of all its
-// words. The square after the exponent's top bit would never be used, so it is not
-// computed. A negative or zero exponent gives 1.
+// so a long exponent (of a base 0) costs a step per bit, not a shift of all its words. The square
+// after the exponent's top bit would never be used, so it is not computed. A negative or zero
+// exponent gives 1.
 Integer Integer::power(const Integer& exponent) const {
     refuseImpossiblePower(*this, exponent);
     Integer result(1);
     if (exponent.isNegative()) return result;
+    // With a base of 1 or -1 every square is 1 and every product a copy (see shiftAndAdd):
+    // the result is known from the exponent's lowest bit at once.
+    if (isMagnitudeOne()) {
+        if (isNegative() && exponent.isOdd()) result.negate();
+        return result;
+    }
     Integer base(*this);
     const std::uint64_t bits = kernels::bitLength(exponent.words, exponent.length);
     for (std::uint64_t bit = 0; bit < bits; ++bit) {

@@ -86,6 +86,15 @@ Rational::operator Integer() const {
     return value;
 }
 
+namespace {
+
+// |x| printed: x itself when it is not negative, so that no copy is made.
+std::int32_t printMagnitude(const Integer& x, char* buffer, std::uint32_t capacity) {
+    return x.isNegative() ? x.abs().print(buffer, capacity) : x.print(buffer, capacity);
+}
+
+}  // namespace
+
 std::int32_t Rational::print(char* buffer, std::uint32_t capacity) const {
     std::int64_t shortfall = 0;
     std::uint32_t position = 0;
@@ -97,7 +106,7 @@ std::int32_t Rational::print(char* buffer, std::uint32_t capacity) const {
             shortfall = 2 - capacity;
         }
     }
-    shortfall += numerator.abs().print(buffer + position, capacity - position);
+    shortfall += printMagnitude(numerator, buffer + position, capacity - position);
     if (!denominator.isMagnitudeOne()) {
         // The denominator follows whatever the numerator left, even its overflow notice.
         const void* end = std::memchr(buffer, '\0', capacity);
@@ -110,7 +119,7 @@ std::int32_t Rational::print(char* buffer, std::uint32_t capacity) const {
             shortfall += std::uint64_t{length} + 4 - capacity;
             position = length;
         }
-        shortfall += denominator.abs().print(buffer + position, capacity - position);
+        shortfall += printMagnitude(denominator, buffer + position, capacity - position);
     }
     return static_cast<std::int32_t>(
         std::min<std::int64_t>(shortfall, std::numeric_limits<std::int32_t>::max()));
