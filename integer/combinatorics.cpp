@@ -3,6 +3,7 @@
 
 #include "integer/integer.h"
 #include "integer/limits.h"
+#include "integer/progress.h"
 #include "rational/rational.h"
 
 namespace VELD {
@@ -17,15 +18,26 @@ Integer rangeProduct(const Integer& low, const Integer& high) {
     Integer partial(first);
     Integer factor(first);
     factor++;
+    // Each group's product is an operation of the step that called (cost::rangeProduct),
+    // counted while the factors fit 64 bits.
+    const bool counted = watching() && last.fitsRegister();
+    const double bottom = counted ? static_cast<double>(first.magnitude()) : 0;
+    double groupStart = bottom;
+    auto nextGroup = [&](double end) {
+        progress.next(cost::rangeProduct(bottom, end) - cost::rangeProduct(bottom, groupStart));
+        groupStart = end;
+    };
     while (factor <= last) {
         if (partial.getLength() <= 1) {
             partial *= factor;
         } else {
+            if (counted) nextGroup(static_cast<double>(factor.magnitude() - 1));
             accumulator *= partial;
             partial = factor;
         }
         factor++;
     }
+    if (counted) nextGroup(static_cast<double>(last.magnitude()));
     accumulator *= partial;
     return accumulator;
 }
@@ -34,6 +46,9 @@ Integer Integer::factorial() const {
     if (isNegative()) throw Exception("Integer::factorial() - Factorial of a negative number.");
     refuseImpossibleFactorial(*this);
     if (isZero()) return Integer(1);
+    const bool counted = fitsRegister() && magnitude() >= WATCHED_FACTORS;
+    const ProgressStep step(counted ? Step::factorial : Step::none,
+                            counted ? cost::rangeProduct(1, static_cast<double>(magnitude())) : 0);
     return rangeProduct(Integer(1), *this);
 }
 
@@ -52,9 +67,25 @@ Rational Integer::choose(const Integer& k) const {
     // The product's size is known before any factor is multiplied: one that cannot be held
     // is refused at once, as the factorial below refuses its own.
     refuseImpossibleRange(first, smaller);
-    Integer divisor = smaller.factorial();
-    if (smaller.isZero()) return Rational(Integer(1), std::move(divisor));
-    return Rational(rangeProduct(first, *this), std::move(divisor));
+    Integer divisor;
+    Integer product;
+    {
+        // The factorial comes first, then the product; the reduction after them is a
+        // step of its own.
+        const bool counted = fitsRegister() && smaller.magnitude() >= WATCHED_FACTORS;
+        const double factorialCost =
+            counted ? cost::rangeProduct(1, static_cast<double>(smaller.magnitude())) : 0;
+        const double productCost = counted
+                                       ? cost::rangeProduct(static_cast<double>(first.magnitude()),
+                                                            static_cast<double>(magnitude()))
+                                       : 0;
+        const ProgressStep step(counted ? Step::choose : Step::none, factorialCost + productCost);
+        divisor = smaller.factorial();
+        if (smaller.isZero()) return Rational(Integer(1), std::move(divisor));
+        if (step.owns()) progress.next(0);
+        product = rangeProduct(first, *this);
+    }
+    return Rational(std::move(product), std::move(divisor));
 }
 
 }  // namespace VELD

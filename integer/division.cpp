@@ -6,6 +6,7 @@
 #include "integer/integer.h"
 #include "integer/kernels.h"
 #include "integer/limits.h"
+#include "integer/progress.h"
 
 namespace VELD {
 
@@ -87,6 +88,9 @@ Integer Integer::integerDivision(const Integer& divisor) {
         return fromWide(remainder);
     }
 
+    const bool watched = std::uint64_t{length} + divisor.length >= WATCHED_WORDS;
+    const ProgressStep step(watched ? Step::quotient : Step::none, 1);
+    if (watched && step.owns()) progress.next(1);
     // The divisor is only read, and this Integer changes only at the end, so the divisor
     // may be this Integer itself.
     Integer remainder = abs();
@@ -135,13 +139,15 @@ void Integer::longDivision(const Integer& divisor, std::uint32_t* quotient) {
         }
     }
     const std::uint64_t divisorBits = kernels::bitLength(divisorWords, divisorLength);
+    // Each step costs the same, so the share done is that of the quotient's bits settled.
+    const double perStep = 1.0 / (static_cast<double>(distance) + 1);
     for (;;) {
         const std::uint64_t remainderBits = kernels::bitLength(words, length);
         if (remainderBits < divisorBits) break;  // R < D
         // The steps whose S is longer than R each settle a quotient bit of 0: they are
         // taken together, down to the S as long as R.
         if (remainderBits < divisorBits + m) m = remainderBits - divisorBits;
-        pacer.step();
+        if (pacer.step()) progress.fraction = static_cast<double>(distance - m) * perStep;
         if (remainderBits > divisorBits + m ||
             kernels::compareSameLength(words, length, divisorWords, divisorLength, m) >= 0) {
             if (copies.empty()) {
@@ -165,6 +171,9 @@ Integer gcd(const Integer& a, const Integer& b) {
     // A step with 1 as the divisor leaves a remainder of 0 at once: the gcd is 1, and the
     // other operand need not be copied (every whole number reduced has denominator 1).
     if (a.isMagnitudeOne() || b.isMagnitudeOne()) return Integer(1);
+    // How many Euclidean steps there will be is not known: the note names the step alone.
+    const bool watched = std::uint64_t{a.length} + b.length >= WATCHED_WORDS;
+    const ProgressStep step(watched ? Step::reducing : Step::none, 0);
     Integer x = b > a ? b.abs() : a.abs();
     Integer y = b > a ? a.abs() : b.abs();
     if (y.isZero()) return x;  // gcd(a, 0) = |a|
@@ -221,10 +230,27 @@ Integer Integer::power(const Integer& exponent) const {
     }
     Integer base(*this);
     const std::uint64_t bits = kernels::bitLength(exponent.words, exponent.length);
+    // Each product and square is an operation of the power step (cost::powerSteps), counted
+    // when the exponent fits 64 bits (a longer one is of a base 0).
+    const bool counted = watching() && exponent.fitsRegister();
+    double resultBits = 0;
+    auto baseBits = static_cast<double>(highestBit() + 1);
     for (std::uint64_t bit = 0; bit < bits; ++bit) {
         checkInterrupt();
-        if ((exponent.words[bit / 32] >> (bit % 32) & 1u) != 0) result *= base;
-        if (bit + 1 < bits) base *= base;
+        if ((exponent.words[bit / 32] >> (bit % 32) & 1u) != 0) {
+            if (counted) {
+                progress.next(resultBits == 0 ? 0 : cost::product(resultBits, baseBits));
+                resultBits += baseBits;
+            }
+            result *= base;
+        }
+        if (bit + 1 < bits) {
+            if (counted) {
+                progress.next(cost::product(baseBits, baseBits));
+                baseBits += baseBits;
+            }
+            base *= base;
+        }
     }
     return result;
 }

@@ -346,20 +346,24 @@ inline std::uint32_t stepsPerCheck(std::uint32_t count) {
 }
 
 // Tests the interrupt flag about every 2^16 words worked on, for steps over `count` words
-// each: for loops that obtain no storage, where the flag is not tested otherwise.
+// each: for loops that obtain no storage, where the flag is not tested otherwise. step()
+// is true when it tested, which is where the loop records how far it has come.
 class InterruptPacer {
 public:
     explicit InterruptPacer(std::uint32_t count) : every(stepsPerCheck(count)) {}
-    void step() {
-        if (--left == 0) {
-            checkInterrupt();
-            left = every;
-        }
+    bool step() {
+        if (--left != 0) return false;
+        checkInterrupt();
+        passed += left = every;
+        return true;
     }
+    // The steps taken by the last test, give or take the ones between two tests.
+    std::uint64_t steps() const { return passed - every; }
 
 private:
     std::uint32_t every;
     std::uint32_t left = 1;
+    std::uint64_t passed = 0;
 };
 
 // The set bits of a word, by adding neighbouring fields: without a processor instruction

@@ -5,6 +5,7 @@
 
 #include "integer/integer.h"
 #include "integer/kernels.h"
+#include "integer/progress.h"
 
 namespace VELD {
 
@@ -46,6 +47,15 @@ namespace {
 
 using kernels::Wide;
 
+// The set bits of a magnitude.
+std::uint64_t setBitsOf(const Integer& x) {
+    std::uint64_t bits = 0;
+    const std::uint32_t* const w = x.getWords();
+    for (std::uint32_t i = 0; i < x.getLength(); ++i)
+        bits += kernels::setBits(w[i]);
+    return bits == 0 ? 1 : bits;
+}
+
 // |m| * |d| for magnitudes of 64 bits at most, on a pair of registers: m << p added for each
 // set bit p of d.
 Integer registerProduct(std::uint64_t m, std::uint64_t d) {
@@ -67,13 +77,14 @@ Integer registerProduct(std::uint64_t m, std::uint64_t d) {
                                              std::uint64_t chunk, const std::uint32_t* driver,
                                              std::uint32_t length) {
     kernels::InterruptPacer pacer(2);
+    const double perWord = 1.0 / length;
     // chunk << p for every p a driver word's bit can give, made once for all the words: a
     // shift by a register takes several times the work of a load.
     Wide shifted[32];
     for (unsigned p = 0; p < 32; ++p)
         shifted[p] = static_cast<Wide>(chunk) << p;
     for (std::uint32_t i = 0; i < length; ++i) {
-        pacer.step();
+        if (pacer.step()) progress.fraction = i * perWord;
         if (driver[i] == 0) continue;
         Wide product = 0;
         for (std::uint32_t bits = driver[i]; bits != 0; bits &= bits - 1)
@@ -161,6 +172,9 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
         return accumulator;
     }
     kernels::InterruptPacer pacer(count);
+    // How far the product has come: the additions made (as the pacer counts them), of one
+    // for each set bit of the driver, reckoned only when someone looks (a span is given).
+    const double perAddition = progress.span > 0 ? 1.0 / setBitsOf(driver) : 0;
     BitColumns columns;
     ScratchWords shifted;  // the multiplicand shifted, count + 1 words, made when first needed
     for (std::uint32_t base = 0; base < driver.length; base += BitColumns::WORDS) {
@@ -176,7 +190,7 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
                 for (std::uint32_t bits = columns.column[shift][block]; bits != 0;
                      bits &= bits - 1) {
                     const std::uint32_t i = base + 32 * block + std::countr_zero(bits);
-                    pacer.step();
+                    if (pacer.step()) progress.fraction = pacer.steps() * perAddition;
                     std::uint64_t out;
                     std::uint32_t n = count;
                     if (shift == 0) {
@@ -202,6 +216,11 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
 // (0xFFFFFFFF times four words of 0xFFFFFFFE drives with 124).
 //   signs:  + * + = +,  + * - = -,  - * + = -,  - * - = +,  zero never signed
 Integer Integer::operator*(const Integer& other) const {
+    // A long product on its own is a step of the note; within another step it is one of
+    // that step's operations.
+    const bool watched = length + other.length >= WATCHED_WORDS;
+    const ProgressStep step(watched ? Step::product : Step::none, 1);
+    if (watched && step.owns()) progress.next(1);
     // A factor of 1 makes the product a copy whichever operand drives (see shiftAndAdd), so
     // the roles need not be counted then.
     const bool thisMultiplies = isZero() || isMagnitudeOne() || other.isMagnitudeOne() ||

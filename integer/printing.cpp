@@ -9,6 +9,7 @@
 
 #include "integer/integer.h"
 #include "integer/kernels.h"
+#include "integer/progress.h"
 #include "integer/tens.h"
 #include "integer/word_pairs.h"
 
@@ -288,6 +289,31 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
     return 0;
 }
 
+namespace {
+
+// The printing step's cost model, in passes over a word of a subtraction. The climb makes a
+// pass of four steps of times five for each four digits, over the odd part 5^e of
+// e log2(5) / 32 words, each word costing CLIMB_WEIGHT subtractions' words; block j makes
+// about 15 passes (its window form) over 5^(16 j), and, where its power is built again
+// from a checkpoint or stepped down, four more passes of four steps of five.
+constexpr double CLIMB_WEIGHT = 2.9;
+constexpr double BLOCK_PASSES = 15.2;
+constexpr double WORDS_PER_DIGIT = 2.3219 / 32;  // log2(5) / 32
+
+double climbWork(double exponent) {
+    return CLIMB_WEIGHT * WORDS_PER_DIGIT * exponent * exponent / 8;
+}
+
+// Blocks `from` down to `to` (from >= to >= 1), each over 16 j log2(5) / 32 words and its
+// padding.
+double blockWork(double from, double to, bool rebuilt) {
+    const double passes = BLOCK_PASSES + (rebuilt ? 4 * CLIMB_WEIGHT : 0);
+    const double indices = (from * (from + 1) - (to - 1) * to) / 2;
+    return passes * (BLOCK * WORDS_PER_DIGIT * indices + 4 * (from - to + 1));
+}
+
+}  // namespace
+
 // One print of a magnitude longer than 64 bits, in three steps: the ladder of powers of ten
 // up to r (climb), the blocks of sixteen digits from the highest down (nextPower and
 // settleBlock), and the last block on registers.
@@ -357,6 +383,8 @@ struct Integer::LongPrint {
     std::uint32_t* power = nullptr;
     std::uint32_t powerCount = 0;
     std::uint32_t* triple;
+    // Whether the printing step's progress is recorded.
+    bool watched = false;
 };
 
 namespace {
@@ -429,6 +457,7 @@ std::uint64_t Integer::LongPrint::climb() {
         if (ladder.stretch != 0 && exponent % BLOCK == 0 && exponent < capacity)
             keep(exponent / BLOCK);
         checkInterrupt();
+        if (watched) progress.fraction = climbWork(static_cast<double>(exponent)) / progress.span;
         const std::uint64_t out = steps == 4   ? kernels::timesFives<4>(five, count)
                                   : steps == 2 ? kernels::timesFives<2>(five, count)
                                                : kernels::timesFives<1>(five, count);
@@ -612,7 +641,22 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
 
 std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     LongPrint print(*this, capacity);
+    // The digits are not known before the climb: the model takes the most the bits allow,
+    // and the share is kept from falling short of the work done.
+    const bool watched = length >= WATCHED_WORDS;
+    const double mostDigits = static_cast<double>(print.remainderBits) * 0.30103 + 1;
+    const double mostBlocks = (mostDigits - 1) / BLOCK;
+    const bool rebuilt = !print.ladder.all;
+    const double climbTotal = climbWork(mostDigits);
+    const ProgressStep step(watched ? Step::printing : Step::none,
+                            climbTotal + (mostBlocks >= 1 ? blockWork(mostBlocks, 1, rebuilt) : 0));
+    if (watched && step.owns()) progress.next(progress.total);
+    print.watched = watched && step.owns();
     const std::uint64_t digits = print.climb();
+    if (print.watched) {  // the climb counts in full, whatever the digits
+        progress.base = climbTotal;
+        progress.fraction = 0;
+    }
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
@@ -632,6 +676,11 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
         print.nextPower(block, digits);
         print.settleBlock(out, n, e);
         out += n;
+        if (print.watched) {
+            progress.fraction =
+                blockWork(static_cast<double>(topBlock), static_cast<double>(block), rebuilt) /
+                progress.span;
+        }
     }
     // The last block, below 10^BLOCK < 2^64, on registers.
     const auto n = static_cast<unsigned>(topBlock == 0 ? digits : BLOCK);

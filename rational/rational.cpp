@@ -3,6 +3,7 @@
 #include "rational/rational.h"
 
 #include "integer/limits.h"
+#include "integer/progress.h"
 
 #include <algorithm>
 #include <cstring>
@@ -72,6 +73,20 @@ Rational Rational::power(const Integer& exponent) const {
     // When either part's power could not be held, the value is refused before any work.
     refuseImpossiblePower(numerator, magnitude);
     refuseImpossiblePower(denominator, magnitude);
+    // Both parts' squares and products are the operations of one power step.
+    // Only a power whose result is long is watched: its size is known from the bits.
+    const bool counted =
+        magnitude.fitsRegister() &&
+        static_cast<double>(std::max(numerator.highestBit(), denominator.highestBit()) + 1) *
+                static_cast<double>(magnitude.magnitude()) >=
+            WATCHED_BITS;
+    auto work = [&](const Integer& part) {
+        return counted
+                   ? cost::power(static_cast<double>(part.highestBit() + 1), magnitude.magnitude())
+                   : 0;
+    };
+    const ProgressStep step(counted ? Step::power : Step::none,
+                            work(numerator) + work(denominator));
     Integer newDenominator = (reciprocal ? numerator : denominator).power(magnitude);
     Integer newNumerator = (reciprocal ? denominator : numerator).power(magnitude);
     return Rational(std::move(newNumerator), std::move(newDenominator));

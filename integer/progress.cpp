@@ -1,0 +1,59 @@
+#include "integer/progress.h"
+
+#include <cmath>
+
+namespace VELD {
+
+Progress progress;
+
+const char* stepName(Step step) {
+    switch (step) {
+        case Step::factorial:
+            return "factorial";
+        case Step::choose:
+            return "choose";
+        case Step::power:
+            return "power";
+        case Step::product:
+            return "product";
+        case Step::quotient:
+            return "quotient";
+        case Step::reducing:
+            return "reducing";
+        case Step::printing:
+            return "printing";
+        case Step::none:
+            break;
+    }
+    return "";
+}
+
+namespace cost {
+
+namespace {
+
+// ln(1 * 2 * ... * x) by Stirling, x ln x - x: the accumulator's length after factor x.
+double logFactorial(double x) {
+    return x * std::log(x) - x;
+}
+
+// The integral of logFactorial(x) ln x, the accumulator's length times the groups a factor
+// of x takes (each group fills a word: ln x / ln 2^32 of one per factor).
+double integralOfLength(double x) {
+    const double l = std::log(x);
+    return x * x * (l * l / 2 - l + 0.5);
+}
+
+}  // namespace
+
+double rangeProduct(double low, double f) {
+    low = low < 1 ? 1 : low;
+    if (f <= low) return 0;
+    const double start = logFactorial(low);
+    return integralOfLength(f) - integralOfLength(low) -
+           start * ((f * std::log(f) - f) - (low * std::log(low) - low));
+}
+
+}  // namespace cost
+
+}  // namespace VELD

@@ -1,0 +1,127 @@
+// How far a long computation has come: the record its outer loops keep, a few stores next
+// to their interrupt checks, and the cost models that say what a step's work is in all.
+// Only the tick hook reads the record, and it runs on the computation's own thread between
+// two steps (see interrupt.h), so plain stores suffice and nothing is paid while no one
+// looks.
+//
+// A step's work is counted in its model's units. The step that claims the record first owns
+// it; the operations it calls go on under its name, so the note names the long step the
+// user asked for (a power, not each of its products). Done work is base + span * fraction:
+// the owner moves `base` from one operation it calls to the next and gives each its `span`,
+// and the operation itself (a product, a quotient) moves `fraction` from 0 to 1.
+#pragma once
+
+#include <cstdint>
+
+namespace VELD {
+
+enum class Step : std::uint8_t {
+    none,
+    factorial,
+    choose,
+    power,
+    product,
+    quotient,
+    reducing,
+    printing,
+};
+
+// The word that names a step in the note.
+const char* stepName(Step step);
+
+struct Progress {
+    Step step = Step::none;
+    std::uint64_t run = 0;  // which claim: two steps of one kind in turn are told apart
+    double total = 0;       // the model's work in all; 0 where there is no honest estimate
+    double base = 0;
+    double span = 0;
+    double fraction = 0;
+
+    double done() const { return base + span * fraction; }
+    // The operation now running, of `span` units, starts; the last one, which has
+    // returned, is counted in full.
+    void next(double nextSpan) {
+        base += span;
+        span = nextSpan;
+        fraction = 0;
+    }
+};
+
+extern Progress progress;
+
+// Operands of fewer words than this in all are not watched as steps of their own: such an
+// operation ends long before a note could show it.
+inline constexpr std::uint64_t WATCHED_WORDS = 256;
+// Likewise the factors of a factorial or choose below this many, and powers whose result
+// has fewer bits: their models are not even reckoned.
+inline constexpr std::uint64_t WATCHED_FACTORS = 1024;
+inline constexpr double WATCHED_BITS = 65536;
+
+// True while a step owns the record: only then do operations reckon their share.
+inline bool watching() {
+    return progress.step != Step::none;
+}
+
+// Claims the record for a step while it runs, when no step has claimed it (Step::none
+// claims nothing); gives it back at the end of the scope, also when an exception passes.
+class ProgressStep {
+public:
+    ProgressStep(Step step, double total)
+        : owner(step != Step::none && progress.step == Step::none) {
+        if (owner) progress = Progress{step, ++runs, total, 0, 0, 0};
+    }
+    ~ProgressStep() {
+        if (owner) progress = Progress{};
+    }
+    ProgressStep(const ProgressStep&) = delete;
+    ProgressStep& operator=(const ProgressStep&) = delete;
+    bool owns() const { return owner; }
+
+private:
+    static inline std::uint64_t runs = 0;
+    bool owner;
+};
+
+// The cost models, each in the units its step counts.
+namespace cost {
+
+// rangeProduct(low, high): each factor f multiplies an accumulator of about
+// log2(low * ... * f) bits, at a cost in proportion to that length. Returns the work of the
+// factors from low up to f (0 for f < low): the integral of that length.
+double rangeProduct(double low, double f);
+
+// A product of m and d bits by shift-and-add: d / 2 additions of m bits, in proportion to
+// m * d.
+inline double product(double m, double d) {
+    return m * d;
+}
+
+// Integer::power: square-and-multiply over the exponent's bits from the low end. Calls
+// step(cost) for each product and square in the order Integer::power makes them, for a base
+// of `baseBits` bits (the first product, by the result 1, costs nothing); returns the sum.
+template <typename Step>
+double powerSteps(double baseBits, std::uint64_t exponent, Step step) {
+    double sum = 0, result = 0, base = baseBits;
+    for (; exponent != 0; exponent >>= 1) {
+        if ((exponent & 1) != 0) {
+            const double cost = result == 0 ? 0 : product(result, base);
+            step(cost);
+            sum += cost;
+            result += base;
+        }
+        if (exponent > 1) {
+            const double cost = product(base, base);
+            step(cost);
+            sum += cost;
+            base += base;
+        }
+    }
+    return sum;
+}
+inline double power(double baseBits, std::uint64_t exponent) {
+    return powerSteps(baseBits, exponent, [](double) {});
+}
+
+}  // namespace cost
+
+}  // namespace VELD
