@@ -82,9 +82,9 @@ public:
     Values(std::ostream& out, std::ostream& err, const Terminal& terminal)
         : out(out),
           err(err),
-          note(terminal.status),
-          session(signals::Interrupts::endProgram, -1, terminal.status ? STDERR_FILENO : -1, &out) {
-    }
+          sameTerminal(terminal.status),
+          session(signals::Interrupts::endProgram, -1, terminal.errorTerminal ? STDERR_FILENO : -1,
+                  &out) {}
 
     // Answers `line`, read whole: Outcome::line to go on, or why the answers end. A line of
     // white space gives an empty line; with `emptyIsFault`, as a fault.
@@ -96,9 +96,10 @@ public:
         Answer answer(line, true);
         const char* value = nullptr;
         if (answer.fault() == nullptr) {
-            // A note shows at the start of the line the value will take, after the values
-            // before it.
-            if (note && !(out << std::flush)) return Outcome::outputFailed;
+            // The note stands at the start of a line of the terminal of standard error: where
+            // that shows standard output too, the line the value will take, after the
+            // values before it.
+            if (sameTerminal && !(out << std::flush)) return Outcome::outputFailed;
             const signals::Computing computing(0, "");
             bool fits = true;
             value = answer.value(textBuffer, true, fits);
@@ -143,7 +144,7 @@ private:
 
     std::ostream& out;
     std::ostream& err;
-    const bool note;  // the note may show, at the start of the value's line
+    const bool sameTerminal;  // standard output shows on the note's terminal
     const signals::Session session;
     bool faults = false;
 };

@@ -163,10 +163,11 @@ int finish(std::ostream& out, std::ostream& err, int status = EXIT_ANSWERED);
 
 // What the program found out about its standard streams.
 struct Terminal {
-    bool input = false;    // standard input is a terminal
-    bool output = false;   // standard output is a terminal
-    bool editing = false;  // lines are read through the line editor
-    bool status = false;   // standard error is the terminal that shows standard output
+    bool input = false;          // standard input is a terminal
+    bool output = false;         // standard output is a terminal
+    bool editing = false;        // lines are read through the line editor
+    bool status = false;         // standard error is the terminal that shows standard output
+    bool errorTerminal = false;  // standard error is a terminal (the script modes' note)
 };
 
 // The script modes: each expression's value alone on a line of its own, no prompt and no

@@ -17,8 +17,10 @@
 #include <iterator>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "integer/interrupt.h"
+#include "integer/progress.h"
 
 namespace VELD::signals {
 
@@ -30,7 +32,11 @@ using std::chrono::milliseconds;
 enum : std::sig_atomic_t { PROMPT, COMPUTING };
 
 // "Erase to the end of the screen": the note, from the echo's end where the cursor stands.
+// A note on a line of its own (the script modes') is erased to the end of its line
+// instead: it never wraps, and erasing a whole screen from its top left corner would make
+// some terminals (tmux) keep the screen, note and all, in their scrollback.
 constexpr char ERASE_NOTE[] = "\x1b[J";
+constexpr char ERASE_LINE[] = "\x1b[K";
 
 // What the handlers and the program share. The state is PROMPT or COMPUTING; the note on
 // the screen makes "note shown", the handlers' own frames "stopped" and "resumed".
@@ -43,6 +49,7 @@ struct Shared {
     volatile std::sig_atomic_t waiting = 0;          // a stream's read may wait for input
     volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED
     volatile std::sig_atomic_t noteShown = 0;
+    volatile std::sig_atomic_t ownLine = 0;       // the note stands at the start of a line
     volatile std::sig_atomic_t echoHeld = 0;      // the terminal echoes nothing
     volatile std::sig_atomic_t resumeEditor = 0;  // the editor's modes are to come back
     volatile std::sig_atomic_t stoppedMilliseconds = 0;
@@ -67,7 +74,58 @@ struct Note {
     std::sig_atomic_t stoppedBefore = 0;  // stoppedMilliseconds at the start
     std::ostream* answers = nullptr;      // what has been answered, flushed at the first tick
     bool flushed = false;
+    // The step the note last named: which claim, when it started (less time stopped), and
+    // the share shown, which never falls.
+    std::uint64_t run = 0;
+    Clock::time_point stepStarted;
+    std::sig_atomic_t stepStoppedBefore = 0;
+    int shown = 0;
 } note;
+
+// Seconds as people say them: a few seconds, five-second steps below a minute, whole
+// minutes, whole hours; never zero.
+std::string spoken(double seconds) {
+    char text[32];
+    if (seconds < 10) {
+        std::snprintf(text, sizeof text, "%d s", std::max(1, static_cast<int>(seconds + 0.5)));
+    } else if (seconds < 58) {
+        std::snprintf(text, sizeof text, "%d s", static_cast<int>(seconds / 5 + 0.5) * 5);
+    } else if (seconds < 3570) {
+        std::snprintf(text, sizeof text, "%d min",
+                      std::max(1, static_cast<int>(seconds / 60 + 0.5)));
+    } else {
+        std::snprintf(text, sizeof text, "%d h", static_cast<int>(seconds / 3600 + 0.5));
+    }
+    return text;
+}
+
+// What the note says of the step running, from the record the computation keeps: its name,
+// and where its model gives one, its share done (never falling, and below 100% while it
+// runs) and, once it has run two seconds, the time left at the rate so far. Empty when no
+// step is named.
+struct StepText {
+    std::string name;  // with the share: "factorial 40%"
+    std::string left;  // "about 18 s left", or empty
+};
+StepText describeStep(Clock::time_point now) {
+    if (progress.step == Step::none) return {};
+    if (progress.run != note.run) {
+        note.run = progress.run;
+        note.stepStarted = now;
+        note.stepStoppedBefore = shared.stoppedMilliseconds;
+        note.shown = 0;
+    }
+    StepText text{stepName(progress.step), ""};
+    if (progress.total <= 0) return text;
+    const double share = std::clamp(progress.done() / progress.total, 0.0, 0.99);
+    note.shown = std::max(note.shown, static_cast<int>(share * 100));
+    text.name.append(" ").append(std::to_string(note.shown)).append("%");
+    const double ran = std::chrono::duration<double>(now - note.stepStarted).count() -
+                       (shared.stoppedMilliseconds - note.stepStoppedBefore) / 1000.0;
+    if (ran >= 2 && share >= 0.01)
+        text.left.append("about ").append(spoken(ran * (1 - share) / share)).append(" left");
+    return text;
+}
 
 void writeQuietly(const char* text, std::size_t length) {
     while (length > 0) {
@@ -103,7 +161,11 @@ bool inForeground() {
 
 void eraseNote() {
     if (shared.noteShown == 0) return;
-    writeQuietly(ERASE_NOTE, sizeof ERASE_NOTE - 1);
+    if (shared.ownLine != 0) {
+        writeQuietly(ERASE_LINE, sizeof ERASE_LINE - 1);
+    } else {
+        writeQuietly(ERASE_NOTE, sizeof ERASE_NOTE - 1);
+    }
     shared.noteShown = 0;
 }
 
@@ -264,7 +326,8 @@ void draw(const std::string& text, bool shown) {
 
 // The note's text, an erase of what a longer one left, and back to the echo's end.
 void show(const std::string& text) {
-    draw(text + ERASE_NOTE + std::string(text.size(), '\b'), !text.empty());
+    draw(text + (shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE) + std::string(text.size(), '\b'),
+         !text.empty());
 }
 
 // After a stop and continue in the foreground, the echo is written again on a line of its
@@ -309,12 +372,29 @@ void refresh() {
     const std::size_t at = note.column % width;
     // A cursor just past the end of a full line stands in the last column, waiting to wrap.
     const bool room = !(note.column > 0 && at == 0) && inForeground();
-    char text[64];
-    for (const bool full : {true, false}) {
-        const int length =
-            full ? std::snprintf(text, sizeof text, "  [%ld s, Ctrl-C %s]", seconds, note.action)
-                 : std::snprintf(text, sizeof text, "  [%ld s]", seconds);
-        if (room && length > 0 && static_cast<std::size_t>(length) <= width - 1 - at) {
+    // The forms the note may take, longest first: the seconds, the step and the time left,
+    // and what Ctrl-C does (where it does anything); the first that fits is shown.
+    const StepText step = describeStep(Clock::now());
+    std::string control;
+    if (note.action != nullptr) control.append("Ctrl-C ").append(note.action);
+    std::vector<std::string> forms;
+    auto form = [&](std::initializer_list<std::string> parts) {
+        std::string text(note.column > 0 ? "  [" : "[");
+        text.append(std::to_string(seconds)).append(" s");
+        for (const std::string& part : parts) {
+            if (!part.empty()) text.append(", ").append(part);
+        }
+        text.append("]");
+        if (forms.empty() || forms.back() != text) forms.push_back(text);
+    };
+    form({step.name, step.left, control});
+    form({step.name, step.left});
+    form({step.name, control});
+    form({step.name});
+    form({control});
+    form({});
+    for (const std::string& text : forms) {
+        if (room && text.size() <= width - 1 - at) {
             if (shared.echoHeld == 0 && shared.haveOriginal) {
                 termios quiet = shared.original;
                 quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
@@ -346,6 +426,7 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* 
     shared.haveOriginal = shared.fd >= 0 && tcgetattr(shared.fd, &shared.original) == 0;
     note.delay = configuredDelay();
     note.action = interrupts == Interrupts::endProgram ? "ends" : "abandons";
+    note.run = 0;
     // A handler holds off SIGINT, so that an interrupt is never overwritten by a tick, and
     // the other terminal signals.
     sigset_t mask = terminalSignals();
@@ -365,6 +446,9 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* 
         sigaction(row.number, &action, nullptr);
         installed[k] = true;
     }
+    // Ctrl-C does nothing where it was ignored when the program started: the note does
+    // not offer it.
+    if (!installed[0]) note.action = nullptr;
     // Without a note, a tick every delay while the session lasts: far cheaper than a timer
     // set and cleared for every line.
     if (noteFd < 0 && answers != nullptr) setTimer(note.delay, note.delay);
@@ -396,6 +480,7 @@ Computing::Computing(std::size_t column, std::string_view echo) {
         return;
     }
     note.column = column;
+    shared.ownLine = column == 0 ? 1 : 0;
     note.echo = echo;
     note.started = Clock::now();
     note.stoppedBefore = shared.stoppedMilliseconds;

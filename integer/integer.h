@@ -162,6 +162,8 @@ private:
         other.length = 0;
         other.words = nullptr;
     }
+    // The product behind operator*, its roles settled by the role rule.
+    Integer multiply(const Integer& other) const;
     // The in-place sum behind += and -=: adds |other| with the sign `otherNegative`.
     Integer& addSigned(const Integer& other, bool otherNegative);
     // |this| += |other| in place (a new array only when the sum needs a word more); the

@@ -77,14 +77,13 @@ Integer registerProduct(std::uint64_t m, std::uint64_t d) {
                                              std::uint64_t chunk, const std::uint32_t* driver,
                                              std::uint32_t length) {
     kernels::InterruptPacer pacer(2);
-    const double perWord = 1.0 / length;
     // chunk << p for every p a driver word's bit can give, made once for all the words: a
     // shift by a register takes several times the work of a load.
     Wide shifted[32];
     for (unsigned p = 0; p < 32; ++p)
         shifted[p] = static_cast<Wide>(chunk) << p;
     for (std::uint32_t i = 0; i < length; ++i) {
-        if (pacer.step()) progress.fraction = i * perWord;
+        if (pacer.step()) progress.fraction = static_cast<double>(i) / length;
         if (driver[i] == 0) continue;
         Wide product = 0;
         for (std::uint32_t bits = driver[i]; bits != 0; bits &= bits - 1)
@@ -218,9 +217,15 @@ Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver) {
 Integer Integer::operator*(const Integer& other) const {
     // A long product on its own is a step of the note; within another step it is one of
     // that step's operations.
-    const bool watched = length + other.length >= WATCHED_WORDS;
-    const ProgressStep step(watched ? Step::product : Step::none, 1);
-    if (watched && step.owns()) progress.next(1);
+    if (length + other.length >= WATCHED_WORDS && !watching()) {
+        const ProgressStep step(Step::product, 1);
+        progress.next(1);
+        return multiply(other);
+    }
+    return multiply(other);
+}
+
+Integer Integer::multiply(const Integer& other) const {
     // A factor of 1 makes the product a copy whichever operand drives (see shiftAndAdd), so
     // the roles need not be counted then.
     const bool thisMultiplies = isZero() || isMagnitudeOne() || other.isMagnitudeOne() ||

@@ -9,12 +9,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "child_process.h"
 #include "tmux_session.h"
@@ -143,27 +146,27 @@ TEST_F(Terminal, WithoutTheLineEditorTheAnswersCome) {
               "Exp: (2 ^ 10) choose 3\n((2 ^ 10) choose 3) = 178433024\nExp:\n[exit 0]\n");
 }
 
-// The note shows behind the echo while a line runs, and leaves no trace: after the
-// answer, and after Ctrl-C, the screen is the plain dialogue. A delay of 1 ms shows it on
-// every line that takes a while.
+// The note shows behind the echo while a line runs, naming the step, and leaves no trace:
+// after the answer, and after Ctrl-C, the screen is the plain dialogue. A delay of 1 ms
+// shows it on every line that takes a while.
 TEST_F(Terminal, LongLinesShowANoteThatLeavesNoTrace) {
     TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"));
     terminal.waitFor("Exp:");
     terminal.type("(4000 !) / (3999 !)");
     terminal.press("Enter");
     terminal.waitFor("= 4000\nExp:");
-    EXPECT_NE(terminal.written().find("((4000!) / (3999!))  [1 s, Ctrl-C abandons]"),
-              std::string::npos);
-    terminal.type("(40000 !) choose 3");
+    EXPECT_NE(terminal.written().find("((4000!) / (3999!))  [1 s, "), std::string::npos);
+    EXPECT_NE(terminal.written().find(", Ctrl-C abandons]"), std::string::npos);
+    terminal.type("(100000 !) choose 3");
     terminal.press("Enter");
-    EXPECT_NE(terminal.waitFor("  [1 s, Ctrl-C abandons]").find("((40000!) choose 3)  [1 s, "),
+    EXPECT_NE(terminal.waitFor(", Ctrl-C abandons]").find("((100000!) choose 3)  [1 s, factorial "),
               std::string::npos);
     terminal.press("C-c");
     EXPECT_EQ(terminal.waitFor("interrupted.\nExp:"),
               "Exp: (4000 !) / (3999 !)\n"
               "((4000!) / (3999!)) = 4000\n"
-              "Exp: (40000 !) choose 3\n"
-              "((40000!) choose 3)Integer::createSpace() - Computation interrupted.\n"
+              "Exp: (100000 !) choose 3\n"
+              "((100000!) choose 3)Integer::createSpace() - Computation interrupted.\n"
               "Exp:\n");
 }
 
@@ -368,11 +371,13 @@ TEST_F(Terminal, SignalsIgnoredOnEntryStayIgnored) {
     terminal.waitFor("Exp:");
     terminal.type("(20000 !) / (19999 !)");
     terminal.press("Enter");
-    terminal.waitFor("abandons]");
+    terminal.waitFor("  [1 s");
     terminal.press("C-z");
     terminal.press("C-c");
     EXPECT_EQ(terminal.waitFor("= 20000\nExp:"),
               "Exp: (20000 !) / (19999 !)\n((20000!) / (19999!)) = 20000\nExp:\n");
+    // Ctrl-C does nothing here, and the note does not offer it.
+    EXPECT_EQ(terminal.written().find("Ctrl-C"), std::string::npos);
 }
 
 // Ctrl-Z and fg twice at one prompt: each time the prompt and the line typed are shown
@@ -446,6 +451,89 @@ TEST_F(Terminal, TerminateWhileTheNoteShows) {
     terminal.type("typed");  // echoed by the terminal once its modes are back
     EXPECT_EQ(terminal.waitFor("typed"),
               "Exp: (40000 !) choose 3\n((40000!) choose 3)Terminated\n[exit 143]\ntyped\n");
+}
+
+}  // namespace
+}  // namespace VELD
+
+namespace VELD {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TmuxSession;
+
+// The notes seen on the screen while a line runs, sampled twice a second until `done`
+// shows: each as its step, its share (or -1) and whether it gave the time left.
+struct NoteSample {
+    std::string step;
+    int share;
+    bool left;
+};
+
+std::vector<NoteSample> sampleNotes(TmuxSession& terminal, const std::string& done) {
+    std::vector<NoteSample> seen;
+    const std::regex note(R"(\[\d+ s, ([a-z]+)(?: (\d+)%)?(, about \d+ (?:s|min|h) left)?)");
+    for (int k = 0; k < 240; ++k) {
+        const std::string screen = terminal.screen();
+        std::smatch found;
+        if (std::regex_search(screen, found, note)) {
+            seen.push_back(
+                {found[1], found[2].matched ? std::stoi(found[2]) : -1, found[3].matched});
+        }
+        if (screen.find(done) != std::string::npos) break;
+        std::this_thread::sleep_for(500ms);
+    }
+    return seen;
+}
+
+// Shares never fall within a step (a step's name changes between steps).
+void expectRisingShares(const std::vector<NoteSample>& seen) {
+    for (std::size_t k = 1; k < seen.size(); ++k) {
+        if (seen[k].step == seen[k - 1].step) {
+            EXPECT_GE(seen[k].share, seen[k - 1].share) << k;
+        }
+    }
+}
+
+// A long factorial at the prompt, and in a script whose output goes to a file: the note
+// names the step, its share rises, the time left comes after a couple of seconds, and the
+// screen keeps no trace of it.
+TEST(TerminalProgress, TheNoteTellsHowFarALongLineHasCome) {
+    if (!TmuxSession::available()) GTEST_SKIP() << "tmux is not installed";
+    if (testing::launcher() != nullptr) GTEST_SKIP() << "seconds of work are minutes there";
+    char pattern[] = "/tmp/exactcalc-progress-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    {
+        TmuxSession terminal("EXACTCALC_HISTORY= EXACTCALC_STATUS_DELAY_MS=200", 100);
+        terminal.waitFor("Exp:");
+        terminal.type("((70000 !) * 0) + 1");
+        terminal.press("Enter");
+        const std::vector<NoteSample> seen = sampleNotes(terminal, ") = 1\nExp:");
+        ASSERT_GE(seen.size(), 3u);
+        EXPECT_EQ(seen.front().step, "factorial");
+        expectRisingShares(seen);
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](auto& s) { return s.left; }));
+        EXPECT_EQ(terminal.waitFor(") = 1\nExp:"),
+                  "Exp: ((70000 !) * 0) + 1\n(((70000!) * 0) + 1) = 1\nExp:\n");
+    }
+    {
+        TmuxSession terminal("EXACTCALC_STATUS_DELAY_MS=200",
+                             {.width = 100, .after = "'50000 !' > " + folder + "/value"});
+        const std::vector<NoteSample> seen = sampleNotes(terminal, "[exit 0]");
+        ASSERT_GE(seen.size(), 3u);
+        EXPECT_EQ(seen.front().step, "factorial");
+        EXPECT_EQ(seen.back().step, "printing");
+        expectRisingShares(seen);
+        EXPECT_EQ(terminal.waitFor("[exit 0]"), "[exit 0]\n") << terminal.written();
+        std::ifstream value(folder + "/value");
+        std::string digits;
+        value >> digits;
+        EXPECT_EQ(digits.size(), 213237u);
+        EXPECT_EQ(digits.substr(0, 10), "3347320509");
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace
