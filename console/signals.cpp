@@ -469,6 +469,9 @@ Session::~Session() {
 Computing::Computing(std::size_t column, std::string_view echo) {
     interruptRequested = 0;
     shared.state = COMPUTING;
+    // A request to end that came between two lines, before this computation could be
+    // interrupted, abandons it at once: the program ends after the lines answered.
+    if (shared.endPending != 0) interruptRequested = INTERRUPT_DUE;
     note.flushed = false;
     if (shared.noteFd < 0) {
         // Without a note, the session's timer ticks all along; the first tick a delay

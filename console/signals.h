@@ -83,9 +83,9 @@ public:
 
 // One line's computation, from prompt to computing and back, with the note behind its
 // echo, `echo`, which ends `column` characters into its line where the cursor stands.
-// Entering clears an interrupt request left from before; leaving erases the note, and
-// takes a request that came after the computation's last test (it abandoned nothing) as
-// given at the prompt.
+// Entering clears an interrupt request left from before, and interrupts the computation at
+// once when the program is to end; leaving erases the note, and takes a request that came
+// after the computation's last test (it abandoned nothing) as given at the prompt.
 class Computing {
 public:
     Computing(std::size_t column, std::string_view echo);
