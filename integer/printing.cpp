@@ -587,29 +587,30 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
     const std::uint32_t* const multiple[2] = {power, triple};
     const std::uint32_t multipleWords[2] = {kept, keptTriple};
     std::uint64_t top = remainderCount;
-    for (unsigned which = 0; which < 2; ++which) {
-        for (std::uint64_t bits = form.minus[which]; bits != 0; bits &= bits - 1) {
-            const std::uint64_t at = e + std::countr_zero(bits);
-            const auto offset = static_cast<std::uint32_t>(at / 32);
-            const std::uint32_t n = multipleWords[which];
-            std::uint32_t* const from = remainder + offset;
-            const std::uint64_t out = kernels::addShiftedInto(from, multiple[which], n, at % 32);
-            kernels::addCarry(from + n, static_cast<std::uint32_t>(room - offset - n), out);
-            top = std::max<std::uint64_t>(top, offset + n);
+    // P and 3P shifted to each offset given, added or subtracted, what runs out of them
+    // settled in the words above.
+    auto passes = [&]<bool subtract>(const std::uint64_t(&offsets)[2]) {
+        for (unsigned which = 0; which < 2; ++which) {
+            for (std::uint64_t bits = offsets[which]; bits != 0; bits &= bits - 1) {
+                const std::uint64_t at = e + std::countr_zero(bits);
+                const auto offset = static_cast<std::uint32_t>(at / 32);
+                const std::uint32_t n = multipleWords[which];
+                std::uint32_t* const from = remainder + offset;
+                const std::uint64_t out =
+                    kernels::combineShiftedInto<subtract>(from, multiple[which], n, at % 32);
+                const auto above = static_cast<std::uint32_t>(room - offset - n);
+                if constexpr (subtract) {
+                    kernels::subtractBorrow(from + n, above, out);
+                } else {
+                    kernels::addCarry(from + n, above, out);
+                    top = std::max<std::uint64_t>(top, offset + n);
+                }
+            }
         }
-    }
+    };
+    passes.template operator()<false>(form.minus);
     top = std::min(top + 1, room);  // a carry out of the highest word lands in the next
-    for (unsigned which = 0; which < 2; ++which) {
-        for (std::uint64_t bits = form.plus[which]; bits != 0; bits &= bits - 1) {
-            const std::uint64_t at = e + std::countr_zero(bits);
-            const auto offset = static_cast<std::uint32_t>(at / 32);
-            const std::uint32_t n = multipleWords[which];
-            std::uint32_t* const from = remainder + offset;
-            const std::uint64_t owed =
-                kernels::subtractShiftedFrom(from, multiple[which], n, at % 32);
-            kernels::subtractBorrow(from + n, static_cast<std::uint32_t>(room - offset - n), owed);
-        }
-    }
+    passes.template operator()<true>(form.plus);
     remainderCount = kernels::significantWords(remainder, static_cast<std::uint32_t>(top));
 }
 
