@@ -10,10 +10,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -470,16 +470,38 @@ struct NoteSample {
     bool left;
 };
 
+// The note on `screen`, "[N s, step P%, about T left, ...]", read into a sample; false
+// when no note names a step.
+bool readNote(const std::string& screen, NoteSample& sample) {
+    for (std::size_t at = screen.find('['); at != std::string::npos;
+         at = screen.find('[', at + 1)) {
+        const std::size_t comma = screen.find(" s, ", at);
+        const std::size_t end = screen.find(']', at);
+        if (comma == std::string::npos || end == std::string::npos || comma > end) continue;
+        std::size_t k = comma + 4;
+        std::string step;
+        while (k < end && screen[k] >= 'a' && screen[k] <= 'z')
+            step += screen[k++];
+        if (step.empty() || step == "about") continue;
+        sample.step = step;
+        sample.share = -1;
+        if (k < end && screen[k] == ' ' &&
+            std::isdigit(static_cast<unsigned char>(screen[k + 1]))) {
+            sample.share = std::stoi(screen.substr(k + 1));
+        }
+        const std::string inside = screen.substr(at, end - at);
+        sample.left = inside.find(", about ") != std::string::npos;
+        return true;
+    }
+    return false;
+}
+
 std::vector<NoteSample> sampleNotes(TmuxSession& terminal, const std::string& done) {
     std::vector<NoteSample> seen;
-    const std::regex note(R"(\[\d+ s, ([a-z]+)(?: (\d+)%)?(, about \d+ (?:s|min|h) left)?)");
     for (int k = 0; k < 240; ++k) {
         const std::string screen = terminal.screen();
-        std::smatch found;
-        if (std::regex_search(screen, found, note)) {
-            seen.push_back(
-                {found[1], found[2].matched ? std::stoi(found[2]) : -1, found[3].matched});
-        }
+        NoteSample sample;
+        if (readNote(screen, sample)) seen.push_back(sample);
         if (screen.find(done) != std::string::npos) break;
         std::this_thread::sleep_for(500ms);
     }
