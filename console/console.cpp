@@ -144,7 +144,8 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
     const signals::Session session(
         editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
-        editor ? STDIN_FILENO : -1, terminal.status ? STDERR_FILENO : -1, &out);
+        editor ? STDIN_FILENO : -1, terminal.status ? STDERR_FILENO : -1,
+        editor ? nullptr : &out);  // the editor's answers are shown at once
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
     const Outcome end =

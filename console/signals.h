@@ -69,7 +69,9 @@ enum class Interrupts {
 // terminal the line editor reads keys from, `noteFd` the one the note is drawn on (standard
 // error, when it shows the same terminal as standard output); -1 for none. `answers`, when
 // given, holds what has been answered: it is flushed at a computation's first tick, so
-// that a reader is not held up by a slow line behind a fast one. The note first shows, and
+// that a reader is not held up by a slow line behind a fast one. The line editor's session
+// gives none (its answers are shown at once): there the timer does not tick at the prompt,
+// where a signal could cut short the editor's change of the terminal's modes. The note first shows, and
 // the first tick comes, a second after a computation starts; EXACTCALC_STATUS_DELAY_MS,
 // when set, gives another delay in milliseconds. The destructor puts back what was there
 // and gives the terminal its modes back.
