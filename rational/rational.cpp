@@ -80,8 +80,9 @@ Rational Rational::power(const Integer& exponent) const {
         static_cast<double>(std::max(numerator.highestBit(), denominator.highestBit()) + 1) *
                 static_cast<double>(magnitude.magnitude()) >=
             WATCHED_BITS;
+    // A part of 0, 1 or -1 is raised at once (see Integer::power): it costs nothing.
     auto work = [&](const Integer& part) {
-        return counted
+        return counted && part.highestBit() > 0
                    ? cost::power(static_cast<double>(part.highestBit() + 1), magnitude.magnitude())
                    : 0;
     };
