@@ -296,7 +296,7 @@ namespace {
 // e log2(5) / 32 words, each word costing CLIMB_WEIGHT subtractions' words; block j makes
 // about 15 passes (its window form) over 5^(16 j), and, where its power is built again
 // from a checkpoint or stepped down, four more passes of four steps of five.
-constexpr double CLIMB_WEIGHT = 2.9;
+constexpr double CLIMB_WEIGHT = 3.5;
 constexpr double BLOCK_PASSES = 15.2;
 constexpr double WORDS_PER_DIGIT = 2.3219 / 32;  // log2(5) / 32
 
