@@ -230,7 +230,7 @@ Integer Integer::power(const Integer& exponent) const {
     }
     Integer base(*this);
     const std::uint64_t bits = kernels::bitLength(exponent.words, exponent.length);
-    // Each product and square is an operation of the power step (cost::powerSteps), counted
+    // Each product and square is an operation of the power step (cost::power), counted
     // when the exponent fits 64 bits (a longer one is of a base 0).
     const bool counted = watching() && exponent.fitsRegister();
     double resultBits = 0;

@@ -96,30 +96,22 @@ inline double product(double m, double d) {
     return m * d;
 }
 
-// Integer::power: square-and-multiply over the exponent's bits from the low end. Calls
-// step(cost) for each product and square in the order Integer::power makes them, for a base
-// of `baseBits` bits (the first product, by the result 1, costs nothing); returns the sum.
-template <typename Step>
-double powerSteps(double baseBits, std::uint64_t exponent, Step step) {
+// Integer::power: square-and-multiply over the exponent's bits from the low end, the
+// products and squares in the order Integer::power makes them, for a base of `baseBits`
+// bits (the first product, by the result 1, costs nothing); returns their sum.
+inline double power(double baseBits, std::uint64_t exponent) {
     double sum = 0, result = 0, base = baseBits;
     for (; exponent != 0; exponent >>= 1) {
         if ((exponent & 1) != 0) {
-            const double cost = result == 0 ? 0 : product(result, base);
-            step(cost);
-            sum += cost;
+            sum += result == 0 ? 0 : product(result, base);
             result += base;
         }
         if (exponent > 1) {
-            const double cost = product(base, base);
-            step(cost);
-            sum += cost;
+            sum += product(base, base);
             base += base;
         }
     }
     return sum;
-}
-inline double power(double baseBits, std::uint64_t exponent) {
-    return powerSteps(baseBits, exponent, [](double) {});
 }
 
 }  // namespace cost
