@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 #include <histedit.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <type_traits>
 
 #include "common/text.h"
+#include "console/keys.h"
 #include "console/signals.h"
 
 namespace VELD {
@@ -27,7 +27,7 @@ namespace {
 #define VELD_LIBEDIT_ENTRIES(entry)                                                         \
     entry(historyInit, history_init) entry(historyEnd, history_end) entry(history, history) \
         entry(init, el_init) entry(end, el_end) entry(set, el_set) entry(get, el_get)       \
-            entry(gets, el_gets) entry(line, el_line) entry(insert, el_insertstr)           \
+            entry(gets, el_wgets) entry(line, el_wline) entry(insert, el_winsertstr)        \
                 entry(erase, el_deletestr) entry(cursor, el_cursor) entry(resize, el_resize)
 
 struct Libedit {
@@ -92,10 +92,10 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     const Function newer = [](EditLine* e, int) { return recall(e, -1); };
     el->set(editor, EL_ADDFN, "exactcalc-older", "Recall the entry before", older);
     el->set(editor, EL_ADDFN, "exactcalc-newer", "Recall the entry after", newer);
-    for (const char* keys : {"\033[A", "\033OA", "^P"})
-        el->set(editor, EL_BIND, keys, "exactcalc-older", nullptr);
-    for (const char* keys : {"\033[B", "\033OB", "^N"})
-        el->set(editor, EL_BIND, keys, "exactcalc-newer", nullptr);
+    // (The terminal's arrows come to the editor as Ctrl-P and Ctrl-N: keys.h.)
+    el->set(editor, EL_BIND, "^P", "exactcalc-older", nullptr);
+    el->set(editor, EL_BIND, "^N", "exactcalc-newer", nullptr);
+    el->set(editor, EL_BIND, "\033[3~", "ed-delete-next-char", nullptr);
 }
 
 LineEditor::~LineEditor() {
@@ -103,76 +103,84 @@ LineEditor::~LineEditor() {
     libedit()->historyEnd(recalled);
 }
 
-// Reads a byte at a time, as libedit's own reader does. Ctrl-D on an empty line ends the
-// input, without the "^D" of libedit's own binding. A read cut short by Ctrl-C gives the
-// keys that finish the line as Enter would, behind a "^C" mark, and the line is dropped; by
-// a resize, the editor takes the new width, as libedit's own reader does (a terminal that
-// reflows its lines keeps it in place); by a stop and continue, it draws the line again.
+// Reads a byte at a time, as libedit's own reader does, and gives the keys they make
+// (keys.h). Ctrl-D on an empty line ends the input, without the "^D" of libedit's own
+// binding. A read cut short by Ctrl-C gives the keys that finish the line as Enter would,
+// behind a "^C" mark, and the line is dropped; by a resize, or a continue after any stop
+// (Ctrl-Z, or a read from the background), the editor takes the terminal's width again, as
+// libedit's own reader does; after a continue, once in the foreground, it draws the prompt
+// and the line again with the cursor where it was.
 int LineEditor::readKey(EditLine* editor, wchar_t* key) {
     LineEditor* self = nullptr;
     libedit()->get(editor, EL_CLIENTDATA, &self);
-    if (!self->pendingKeys.empty()) {
-        *key = self->pendingKeys.front();
-        self->pendingKeys.erase(0, 1);
-        return 1;
-    }
-    for (;;) {
+    while (self->pendingKeys.empty()) {
         if (signals::takePromptInterrupt()) {
             self->discarding = true;
-            self->pendingKeys = L"^C\n";
-            *key = L'\x05';  // Ctrl-E: to the end of the line
-            return 1;
+            self->pendingKeys = L"\x05^C\n";  // Ctrl-E: to the end of the line
+            break;
+        }
+        const unsigned events = signals::takeEvents();
+        if ((events & (signals::RESIZED | signals::RESUMED)) != 0) libedit()->resize(editor);
+        self->redraw = self->redraw || (events & signals::RESUMED) != 0;
+        if (self->redraw && signals::inForeground()) {
+            // The terminal's modes, which a stop gave back, are the editor's again.
+            self->redraw = false;
+            libedit()->set(editor, EL_PREP_TERM, 0);
+            libedit()->set(editor, EL_PREP_TERM, 1);
+            libedit()->set(editor, EL_REFRESH);
         }
         char byte = 0;
         const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
         if (count == 1) {
-            const LineInfo* line = libedit()->line(editor);
+            const LineInfoW* line = libedit()->line(editor);
             if (byte == 0x04 && line->buffer == line->lastchar) break;
-            // A character of several bytes in the terminal's encoding is one key; a byte
-            // that begins none is given as it is.
-            wchar_t wide = 0;
-            const std::size_t taken = std::mbrtowc(&wide, &byte, 1, &self->keyState);
-            if (taken == static_cast<std::size_t>(-2)) continue;
-            if (taken == static_cast<std::size_t>(-1)) {
-                self->keyState = {};
-                wide = static_cast<unsigned char>(byte);
-            }
-            *key = wide;
-            return 1;
+            self->keys.add(byte, self->pendingKeys);
+        } else if (count == 0 || errno != EINTR) {
+            // libedit reports the end of its keys as a failed read; the flag tells them apart.
+            self->ended = count == 0;
+            return count == 0 ? 0 : -1;
         }
-        if (count == 0) break;
-        if (errno != EINTR) return -1;
-        const unsigned events = signals::takeEvents();
-        if ((events & signals::RESIZED) != 0) libedit()->resize(editor);
-        if ((events & signals::RESUMED) != 0) libedit()->set(editor, EL_REFRESH);
     }
-    // libedit reports the end of its keys as a failed read; the flag tells them apart.
-    self->ended = true;
-    return 0;
+    if (self->pendingKeys.empty()) {
+        self->ended = true;  // Ctrl-D
+        return 0;
+    }
+    *key = self->pendingKeys.front();
+    self->pendingKeys.erase(0, 1);
+    return 1;
 }
 
 Outcome LineEditor::read(std::string_view& line, bool& cut) {
     if (signals::endRequested()) return Outcome::interrupted;  // SIGTERM while computing
     if (!(out << std::flush)) return Outcome::outputFailed;
     signals::takePromptInterrupt();  // a Ctrl-C that came while the last answer was written
+    signals::awaitForeground();
     signals::takeEvents();
+    // Between lines the terminal echoes nothing: keys typed while a line is computed wait
+    // for the next prompt, where the editor shows them; and those typed as the prompt is
+    // written, before the editor takes the terminal, are not shown twice. Set once the
+    // signals' session has the terminal's own modes, which it gives back at a stop.
+    if (!quiet) quiet = libedit()->set(editor, EL_SETTY, "-x", "-echo", "-echoctl", nullptr) == 0;
     discarding = false;
     ended = false;
     pendingKeys.clear();
-    keyState = {};
+    keys.flush(pendingKeys);
+    pendingKeys.clear();
     recalling = -1;
     typed.clear();
     int count = 0;
-    const char* entry = libedit()->gets(editor, &count);
+    const wchar_t* got = libedit()->gets(editor, &count);
     const int error = errno;
     if (discarding) return Outcome::discarded;
-    if (entry == nullptr) {
+    if (got == nullptr) {
         errno = error;
         return ended || count == 0 ? Outcome::endOfInput : Outcome::inputFailed;
     }
-    const std::size_t length = std::strcspn(entry, "\n");
+    // The bytes typed, as they came, whatever the locale can show of them.
+    const std::string entry = keys::encode(got);
+    const std::size_t length = std::min(entry.find('\n'), entry.size());
     const std::size_t kept = std::min<std::size_t>(length, LINE_LIMIT);
-    std::memcpy(text, entry, kept);
+    std::memcpy(text, entry.data(), kept);
     text[kept] = '\0';
     line = std::string_view(text, kept);
     cut = length > LINE_LIMIT;
@@ -196,11 +204,11 @@ unsigned char LineEditor::recall(EditLine* editor, int step) {
         if (at != 0) return CC_ERROR;  // Up at the oldest entry
         text = event.str;
     }
-    const LineInfo* line = el->line(editor);
-    if (self->recalling == -1) self->typed.assign(line->buffer, line->lastchar);
+    const LineInfoW* line = el->line(editor);
+    if (self->recalling == -1) self->typed = keys::encode({line->buffer, line->lastchar});
     el->cursor(editor, static_cast<int>(line->lastchar - line->cursor));
     el->erase(editor, static_cast<int>(line->lastchar - line->buffer));
-    el->insert(editor, text.c_str());
+    el->insert(editor, keys::decode(text).c_str());
     self->recalling = wanted;
     return CC_REFRESH;
 }

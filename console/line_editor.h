@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/keys.h"
 
 struct editline;
 struct history;
@@ -86,8 +87,11 @@ private:
     std::wstring pendingKeys;
     bool discarding = false;
     bool ended = false;
-    // The bytes read so far of a character that takes several.
-    std::mbstate_t keyState{};
+    // The keys of the bytes read so far, and whether the prompt is to be drawn again once
+    // the program is in the foreground.
+    keys::Decoder keys;
+    bool redraw = false;
+    bool quiet = false;  // the terminal echoes nothing between lines
     // The entry recalled, as places before the newest (0 the newest, -1 none), and the line
     // that was being typed when the first was recalled.
     int recalling = -1;

@@ -49,15 +49,14 @@ struct Shared {
     volatile std::sig_atomic_t waiting = 0;          // a stream's read may wait for input
     volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED
     volatile std::sig_atomic_t noteShown = 0;
-    volatile std::sig_atomic_t ownLine = 0;       // the note stands at the start of a line
-    volatile std::sig_atomic_t echoHeld = 0;      // the terminal echoes nothing
-    volatile std::sig_atomic_t resumeEditor = 0;  // the editor's modes are to come back
+    volatile std::sig_atomic_t ownLine = 0;   // the note stands at the start of a line
+    volatile std::sig_atomic_t echoHeld = 0;  // the terminal is to echo nothing
     volatile std::sig_atomic_t stoppedMilliseconds = 0;
     int editorFd = -1, noteFd = -1;
     int fd = -1;  // the terminal whose modes are kept: the editor's, or the note's
     bool haveOriginal = false;
-    termios original{};     // its modes when the session started
-    termios editorModes{};  // the editor's, from before a stop at the prompt
+    termios original{};  // its modes when the session started
+    termios quiet{};     // the same without echo
 };
 
 Shared shared;
@@ -74,6 +73,7 @@ struct Note {
     std::sig_atomic_t stoppedBefore = 0;  // stoppedMilliseconds at the start
     std::ostream* answers = nullptr;      // what has been answered, flushed at the first tick
     bool flushed = false;
+    bool echoLost = false;  // continued, and the echo not yet written again
     // The step the note last named: which claim, when it started (less time stopped), and
     // the share shown, which never falls.
     std::uint64_t run = 0;
@@ -155,9 +155,13 @@ void applyModes(const termios& modes) {
     withHeld(ttou, [&] { tcsetattr(shared.fd, TCSANOW, &modes); });
 }
 
+}  // namespace
+
 bool inForeground() {
     return shared.fd >= 0 && tcgetpgrp(shared.fd) == getpgrp();
 }
+
+namespace {
 
 void eraseNote() {
     if (shared.noteShown == 0) return;
@@ -175,7 +179,12 @@ void giveTerminalBack() {
     eraseNote();
     const bool editing = shared.state == PROMPT && shared.editorFd >= 0;
     if ((editing || shared.echoHeld != 0) && shared.haveOriginal) applyModes(shared.original);
-    shared.echoHeld = 0;
+}
+
+// Holds the terminal's echo again after a stop, in the foreground (a job brought to the
+// foreground is always sent SIGCONT).
+void holdEchoAgain() {
+    if (shared.echoHeld != 0 && inForeground()) applyModes(shared.quiet);
 }
 
 // The timer's handler, and a tick asked for after a resize or a stop.
@@ -201,10 +210,6 @@ extern "C" void onInterrupt(int number) {
 
 // Stops as SIGTSTP's default action would, the note erased and the modes given back first.
 extern "C" void onStop(int number) {
-    if (shared.state == PROMPT && shared.editorFd >= 0 &&
-        tcgetattr(shared.editorFd, &shared.editorModes) == 0) {
-        shared.resumeEditor = 1;
-    }
     giveTerminalBack();
     struct sigaction before {};
     struct sigaction stop {};
@@ -225,12 +230,11 @@ extern "C" void onStop(int number) {
     sigaction(number, &before, nullptr);
 }
 
-// Continued, after any stop: the editor's modes come back in the foreground; events told.
+// Continued, after any stop (Ctrl-Z, or a read or a change of modes from the background):
+// while a line is computed the echo is held again in the foreground; the editor puts its
+// own modes back when it sees the event.
 extern "C" void onContinue(int) {
-    if (shared.resumeEditor != 0 && inForeground()) {
-        applyModes(shared.editorModes);
-        shared.resumeEditor = 0;
-    }
+    if (shared.state == COMPUTING) holdEchoAgain();
     shared.events = shared.events | RESUMED;
     if (shared.state == COMPUTING) askForTick();
 }
@@ -267,8 +271,9 @@ extern "C" void onTerminate(int number) {
 
 // The session's handlers, a row a signal: `terminal`, only with the editor's or the note's
 // terminal; `timer`, only with the note's or output to flush at the first tick;
-// `mayBeIgnored`, left ignored when a shell or nohup ignored it before the program started. Reads
-// cut short by Ctrl-C, a stop or a resize are not restarted, so that the editor sees them at once.
+// `mayBeIgnored`, left ignored when a shell or nohup ignored it before the program started.
+// Reads cut short by Ctrl-C, a continue or a resize are not restarted, so that the editor
+// sees them at once: also a read stopped for reading from the background.
 struct Handler {
     int number;
     void (*handler)(int);
@@ -280,7 +285,7 @@ constexpr Handler HANDLERS[] = {
     {SIGINT, onInterrupt, false, false, true, 0},
     {SIGALRM, askForTick, false, true, false, SA_RESTART},
     {SIGTSTP, onStop, true, false, true, 0},
-    {SIGCONT, onContinue, true, false, false, SA_RESTART},
+    {SIGCONT, onContinue, true, false, false, 0},
     {SIGWINCH, onResize, true, false, false, 0},
     {SIGTERM, onTerminate, false, false, true, SA_RESTART},
     {SIGHUP, onTerminate, false, false, true, SA_RESTART},
@@ -333,15 +338,20 @@ void show(const std::string& text) {
 // After a stop and continue in the foreground, the echo is written again on a line of its
 // own, for the answer to complete; after a resize the handler has erased the note. Returns
 // whether the note may be drawn now.
-bool catchUp() {
+// Continued in the background, the shell's prompt stands where the echo was: the echo is
+// written again when the program is in the foreground, or on a line of its own below the
+// prompt when the answer comes first (`ending`).
+bool catchUp(bool ending = false) {
     const unsigned events = takeEvents();
-    if ((events & RESUMED) != 0) {
-        if (!inForeground()) return false;
-        draw("\r" + note.echo, false);
+    note.echoLost = note.echoLost || (events & RESUMED) != 0;
+    const bool foreground = inForeground();
+    if (note.echoLost && (foreground || ending)) {
+        draw((foreground ? "\r" : "\n") + note.echo, false);
         note.column = note.echo.size();
+        note.echoLost = false;
         return true;
     }
-    return (events & RESIZED) == 0;
+    return !note.echoLost && (events & RESIZED) == 0;
 }
 
 milliseconds configuredDelay() {
@@ -396,11 +406,9 @@ void refresh() {
     for (const std::string& text : forms) {
         if (room && text.size() <= width - 1 - at) {
             if (shared.echoHeld == 0 && shared.haveOriginal) {
-                termios quiet = shared.original;
-                quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
                 held([&] {
                     shared.echoHeld = 1;
-                    applyModes(quiet);
+                    applyModes(shared.quiet);
                 });
             }
             show(text);
@@ -418,12 +426,14 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* 
     note.answers = answers;
     for (volatile std::sig_atomic_t* flag :
          {&shared.promptInterrupt, &shared.endPending, &shared.endSignal, &shared.waiting,
-          &shared.events, &shared.noteShown, &shared.echoHeld, &shared.resumeEditor})
+          &shared.events, &shared.noteShown, &shared.echoHeld})
         *flag = 0;
     shared.editorFd = editorFd;
     shared.noteFd = noteFd;
     shared.fd = editorFd >= 0 ? editorFd : noteFd;
     shared.haveOriginal = shared.fd >= 0 && tcgetattr(shared.fd, &shared.original) == 0;
+    shared.quiet = shared.original;
+    shared.quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
     note.delay = configuredDelay();
     note.action = interrupts == Interrupts::endProgram ? "ends" : "abandons";
     note.run = 0;
@@ -461,6 +471,8 @@ Session::~Session() {
         installed[k] = false;
     }
     // Each computation has erased its note and given the echo back when it ended.
+    shared.state = PROMPT;
+    giveTerminalBack();
     shared.editorFd = shared.noteFd = shared.fd = -1;
     note.answers = nullptr;
     tickHook = nullptr;
@@ -472,6 +484,8 @@ Computing::Computing(std::size_t column, std::string_view echo) {
     // A request to end that came between two lines, before this computation could be
     // interrupted, abandons it at once: the program ends after the lines answered.
     if (shared.endPending != 0) interruptRequested = INTERRUPT_DUE;
+    // The editor's terminal echoes nothing between its lines.
+    if (shared.editorFd >= 0) shared.echoHeld = 1;
     note.flushed = false;
     if (shared.noteFd < 0) {
         // Without a note, the session's timer ticks all along; the first tick a delay
@@ -485,6 +499,7 @@ Computing::Computing(std::size_t column, std::string_view echo) {
     note.column = column;
     shared.ownLine = column == 0 ? 1 : 0;
     note.echo = echo;
+    note.echoLost = false;
     note.started = Clock::now();
     note.stoppedBefore = shared.stoppedMilliseconds;
     note.running = true;
@@ -498,14 +513,16 @@ Computing::~Computing() {
         setTimer({}, {});
         tickHook = nullptr;
         note.running = false;
-        catchUp();
+        catchUp(true);
         if (shared.noteShown != 0) show("");
-        held([] {
-            if (shared.echoHeld != 0 && inForeground()) applyModes(shared.original);
-            shared.echoHeld = 0;
-        });
     }
-    shared.state = PROMPT;
+    held([] {
+        // The editor takes the terminal from its modes between lines as they are.
+        const bool giveBack = shared.echoHeld != 0 && shared.editorFd < 0;
+        if (giveBack && inForeground()) applyModes(shared.original);
+        shared.echoHeld = 0;
+        shared.state = PROMPT;
+    });
     shared.events = 0;
     const std::sig_atomic_t left = __atomic_exchange_n(&interruptRequested, 0, __ATOMIC_SEQ_CST);
     if (left == INTERRUPT_DUE && shared.interrupts != Interrupts::discardLine) {
@@ -526,6 +543,7 @@ void setWaiting(bool waiting) {
 }
 
 void endByInterrupt() {
+    giveTerminalBack();
     const int number = shared.endSignal != 0 ? shared.endSignal : SIGINT;
     signal(number, SIG_DFL);
     sigset_t set;
@@ -534,6 +552,11 @@ void endByInterrupt() {
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
     raise(number);
     std::_Exit(128 + number);  // held off: end as it would have ended the program
+}
+
+void awaitForeground() {
+    // tcsetattr from the background stops the program until it is in the foreground.
+    if (shared.haveOriginal && !inForeground()) tcsetattr(shared.fd, TCSANOW, &shared.quiet);
 }
 
 unsigned takeEvents() {

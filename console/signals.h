@@ -71,10 +71,10 @@ enum class Interrupts {
 // given, holds what has been answered: it is flushed at a computation's first tick, so
 // that a reader is not held up by a slow line behind a fast one. The line editor's session
 // gives none (its answers are shown at once): there the timer does not tick at the prompt,
-// where a signal could cut short the editor's change of the terminal's modes. The note first shows, and
-// the first tick comes, a second after a computation starts; EXACTCALC_STATUS_DELAY_MS,
-// when set, gives another delay in milliseconds. The destructor puts back what was there
-// and gives the terminal its modes back.
+// where a signal could cut short the editor's change of the terminal's modes. The note first shows,
+// and the first tick comes, a second after a computation starts; EXACTCALC_STATUS_DELAY_MS, when
+// set, gives another delay in milliseconds. The destructor puts back what was there and gives the
+// terminal its modes back.
 class Session {
 public:
     Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* answers = nullptr);
@@ -109,6 +109,12 @@ void setWaiting(bool waiting);
 // What has happened since it was last asked: bits of RESIZED and RESUMED.
 inline constexpr unsigned RESIZED = 1, RESUMED = 2;
 unsigned takeEvents();
+
+// True when the terminal of the session is there and the program is in its foreground.
+bool inForeground();
+// For the editor: waits, stopped, until the program is in the foreground, so that its prompt
+// is not written while the shell has the terminal.
+void awaitForeground();
 
 // True when file descriptors `out` and `err` are the same terminal.
 bool sameTerminal(int out, int err);

@@ -1,0 +1,45 @@
+// The keys a terminal sends, turned into the keys the line editor is bound to: characters
+// of the terminal's encoding, bytes that begin none kept as bytes, and the escape sequences
+// of the common terminals (xterm, tmux and screen, rxvt, the Linux console) read whole.
+#pragma once
+
+#include <climits>
+#include <cstddef>
+#include <cwchar>
+#include <string>
+#include <string_view>
+
+namespace VELD::keys {
+
+// The key that stands for a byte that begins no character of the encoding (any byte above
+// 127 in the C locale): the editor shows it as an escape, and it becomes the byte again.
+constexpr wchar_t RAW = 0xDC00;
+
+// Bytes to keys, one byte at a time.
+class Decoder {
+public:
+    // Appends the keys that `byte` completes to `keys`: an escape sequence is taken whole.
+    void add(char byte, std::wstring& keys);
+    // The same for a byte of text, where ESC is a character like any other.
+    void character(char byte, std::wstring& keys);
+    // Forgets a sequence begun, and gives the bytes of a character begun and not finished as keys
+    // of their own.
+    void flush(std::wstring& keys);
+
+private:
+    std::mbstate_t state{};
+    char partial[MB_LEN_MAX]{};  // the bytes of a character begun
+    std::size_t held = 0;
+    std::string sequence;  // an escape sequence begun
+};
+
+// What an escape sequence does: the keys it stands for, "" when it is swallowed (a key the
+// editor does not bind, or a sequence not known), or null while it is not yet complete.
+// `sequence` starts with ESC.
+const wchar_t* translate(std::string_view sequence);
+
+// The keys of `bytes`, and the bytes of `keys`: each the other's inverse.
+std::wstring decode(std::string_view bytes);
+std::string encode(std::wstring_view keys);
+
+}  // namespace VELD::keys
