@@ -1,9 +1,9 @@
 // The history file. It is read from its end only, so a huge or foreign file costs no more
-// than a small one, and written only by appending whole lines, so sessions at once never
-// undo each other's lines. Trimming rewrites it in place under an exclusive lock: the kept
-// entries are never longer than what they replace, so even a trim cut short by a kill
-// loses no entry.
-#include "console/line_editor.h"
+// than a small one, and written only by appending whole lines under an exclusive lock, so
+// sessions at once never undo each other's lines. Trimming writes the kept entries to a new
+// file beside it and renames that over it, under the same lock: a trim cut short anywhere
+// leaves the file whole, as it was or as trimmed.
+#include "console/history.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <ostream>
 
 #include "console/console.h"
@@ -105,17 +106,15 @@ std::vector<std::string> entriesOf(std::string_view text) {
     return entries;
 }
 
-bool writeAll(int fd, std::string_view text, off_t* at = nullptr) {
+bool writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
-        const ssize_t count = at != nullptr ? pwrite(fd, text.data(), text.size(), *at)
-                                            : write(fd, text.data(), text.size());
+        const ssize_t count = write(fd, text.data(), text.size());
         if (count < 0 && errno == EINTR) continue;
         if (count <= 0) {
             if (count == 0) errno = EIO;
             return false;
         }
         text.remove_prefix(static_cast<std::size_t>(count));
-        if (at != nullptr) *at += count;
     }
     return true;
 }
@@ -176,9 +175,14 @@ void HistoryFile::append(std::string_view line) {
     struct stat info {};
     if (file.get() < 0 || fstat(file.get(), &info) != 0) return fail(errno);
     const bool regular = S_ISREG(info.st_mode);
-    // The lock keeps this line out of a trim that another session has under way.
+    // The lock keeps this line out of a trim that another session has under way; when that
+    // trim has put a new file in place, the line goes into the new one.
+    struct stat now {};
     if (regular && (flock(file.get(), LOCK_EX) != 0 || fstat(file.get(), &info) != 0)) {
         return fail(errno);
+    }
+    if (regular && stat(path.c_str(), &now) == 0 && now.st_ino != info.st_ino) {
+        return append(line);
     }
     std::string entry;
     char last = '\n';
@@ -199,23 +203,33 @@ void HistoryFile::append(std::string_view line) {
     if (regular && ++lines > LIMIT) trim();  // still under the lock
 }
 
-// Through a descriptor of its own: on Linux, a write at an offset through one opened for
-// appending would still go to the end.
+// The new file takes the old one's mode; where it cannot be made (a folder not writable, a
+// full disk), the file is left as it is, longer than LIMIT, and the next entry tries again.
+// A history named through a symbolic link is replaced where the link points.
 void HistoryFile::trim() {
-    const Descriptor file(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    const Descriptor file(open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     std::string text;
     std::size_t count = 0;
-    if (file.get() < 0 || !readTail(file.get(), text, count)) return fail(errno);
+    struct stat info {};
+    if (file.get() < 0 || !readTail(file.get(), text, count) || fstat(file.get(), &info) != 0)
+        return fail(errno);
     if (foreign(text)) return fail(NOT_A_HISTORY);
     const std::vector<std::string> entries = entriesOf(text);
     std::string kept;
-    for (const std::string& entry : entries) {
-        kept += entry;
-        kept += '\n';
+    for (const std::string& entry : entries)
+        kept.append(entry).append("\n");
+    const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr),
+                                                           &std::free);
+    std::string replacement = (real ? std::string(real.get()) : path) + ".XXXXXX";
+    const Descriptor replacing(mkostemp(replacement.data(), O_CLOEXEC));
+    if (replacing.get() < 0) return;
+    if (fchmod(replacing.get(), info.st_mode & 07777) == 0 && writeAll(replacing.get(), kept) &&
+        fsync(replacing.get()) == 0 &&
+        rename(replacement.c_str(), replacement.substr(0, replacement.size() - 7).c_str()) == 0) {
+        lines = entries.size();
+    } else {
+        unlink(replacement.c_str());
     }
-    off_t at = 0;
-    if (!writeAll(file.get(), kept, &at) || ftruncate(file.get(), at) != 0) return fail(errno);
-    lines = entries.size();
 }
 
 }  // namespace VELD

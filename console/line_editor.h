@@ -5,58 +5,19 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 #include <cwchar>
 #include <iosfwd>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "console/console.h"
+#include "console/history.h"
 #include "console/keys.h"
 
 struct editline;
 struct history;
 
 namespace VELD {
-
-// The lines entered at the terminal, kept across sessions in a plain text file: one line
-// an entry, oldest first, readable by a person.
-class HistoryFile {
-public:
-    // Entries kept, in the file and in the editor.
-    static constexpr std::size_t LIMIT = 1000;
-
-    // An empty path keeps no history. A file that cannot be read or written, or that
-    // cannot be a history (binary data), is reported once on `err`, as "exactcalc: history
-    // not saved: PATH: REASON", and saving stops; the dialogue goes on regardless, and the
-    // file is left as it is.
-    HistoryFile(std::string path, std::ostream& err);
-
-    // $EXACTCALC_HISTORY when it is set (empty: no history), else ~/.exactcalc_history.
-    static std::string defaultPath();
-
-    // The entries the file holds, at most LIMIT, oldest first. Lines that hold control
-    // characters or NULs are passed over, and long ones are cut to the line limit.
-    std::vector<std::string> load();
-    // Adds an entry at the end of the file at once, so that nothing is lost however the
-    // session ends; an entry is whole or absent, also on a full disk. Sessions running at
-    // once each add their own lines: the file is only ever appended to, and trimmed in
-    // place under a lock.
-    void append(std::string_view line);
-
-private:
-    void fail(int error) { fail(std::strerror(error)); }
-    void fail(const char* reason);
-    // Cuts the file to its last LIMIT entries; the caller holds the lock.
-    void trim();
-
-    std::string path;
-    std::ostream& err;
-    bool saving;
-    // Lines in the file as far as this session knows; over LIMIT, the file is trimmed.
-    std::size_t lines = 0;
-};
 
 class LineEditor : public LineSource {
 public:

@@ -2,7 +2,9 @@
 // write at once.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "console/line_editor.h"
+#include "console/history.h"
 
 namespace VELD {
 namespace {
@@ -154,6 +156,45 @@ TEST_F(HistoryTest, SessionsAtOnceLoseNothing) {
         EXPECT_EQ(entries[k], (turn % 2 == 0 ? "1 + " : "2 + ") + std::to_string(turn / 2)) << k;
     }
     EXPECT_EQ(err.str(), "");
+}
+
+// A trim cut short anywhere tears no entry: a writer that trims at every entry, killed at a
+// range of moments, leaves every line of the file an entry it wrote whole. The file keeps
+// its mode, and a history reached through a symbolic link stays one.
+TEST_F(HistoryTest, ATrimCutShortTearsNoEntry) {
+    std::string text;
+    for (int k = 0; k < 1000; ++k)
+        text += std::to_string(k) + " + 1\n";
+    write(text);
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    const std::string link = folder + "/link";
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        const pid_t writer = fork();
+        if (writer == 0) {
+            std::ostringstream err;
+            HistoryFile file(link, err);
+            file.load();
+            for (int k = 0;; ++k)
+                file.append(std::to_string(k) + " * 2");
+        }
+        usleep(static_cast<useconds_t>(2000 + 700 * attempt));
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+        std::istringstream lines(contents());
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t space = line.find(' ');
+            ASSERT_TRUE(space != std::string::npos && space > 0 &&
+                        line.find_first_not_of("0123456789") == space &&
+                        (line.substr(space) == " + 1" || line.substr(space) == " * 2"))
+                << attempt << ": " << line;
+        }
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
 }
 
 }  // namespace
