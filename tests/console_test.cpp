@@ -1,12 +1,12 @@
 // Whole dialogues through the console loop, in process: input text to exact output text.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
-
-#include <optional>
+#include <unistd.h>
 
 #include <csignal>
-
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -201,6 +201,35 @@ TEST(Signals, IgnoredOnEntryStayIgnored) {
         sigaction(SIGINT, nullptr, &after);
         EXPECT_EQ(after.sa_handler, before);
     }
+}
+
+// With a terminal, every handler but SIGINT's holds off SIGINT and the terminal signals
+// while it runs, so that a tick never overwrites an interrupt and a stop never cuts into a
+// change of the terminal's modes; and the signals the line editor must see at once cut
+// its read short rather than restart it.
+TEST(Signals, HandlersHoldOffWhatTheyMust) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    {
+        const signals::Session session(signals::Interrupts::discardLine, terminal, terminal);
+        for (const int number :
+             {SIGINT, SIGALRM, SIGTSTP, SIGCONT, SIGWINCH, SIGTERM, SIGHUP, SIGQUIT}) {
+            struct sigaction action {};
+            sigaction(number, nullptr, &action);
+            for (const int held : {SIGINT, SIGTSTP, SIGCONT, SIGWINCH, SIGQUIT}) {
+                EXPECT_EQ(sigismember(&action.sa_mask, held) == 1, number != SIGINT)
+                    << number << " " << held;
+            }
+            const bool seenAtOnce =
+                number == SIGINT || number == SIGTSTP || number == SIGCONT || number == SIGWINCH;
+            EXPECT_EQ((action.sa_flags & SA_RESTART) == 0, seenAtOnce) << number;
+        }
+    }
+    close(terminal);
+    close(master);
 }
 
 }  // namespace

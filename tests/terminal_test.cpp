@@ -28,6 +28,14 @@ namespace {
 using namespace std::chrono_literals;
 using testing::TmuxSession;
 
+// How many times `part` shows in `text`.
+int occurrences(const std::string& text, const std::string& part) {
+    int seen = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++seen;
+    return seen;
+}
+
 class Terminal : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -363,6 +371,64 @@ TEST_F(Terminal, ACharacterOfSeveralBytesShowsAsTyped) {
               "Exp: 2  3\nExpression::buildExpression() - No vaild operation.\nExp:\n");
 }
 
+// Keys the editor leaves unbound insert nothing, as xterm and tmux, rxvt and the Linux
+// console send them; Ctrl- and Alt-arrows move by words, Home and End to the line's ends;
+// arrows end a Ctrl-R search with the line found. Keys typed at once after Enter wait for
+// the next prompt, and pasted lines are answered in turn.
+TEST_F(Terminal, KeysDoWhatTheySay) {
+    TmuxSession terminal(environment(), 100);
+    terminal.waitFor("Exp:");
+    terminal.type("12 + 345");
+    terminal.press("C-Left 6 M-Left 7 PPage NPage IC F1 F5 F12 S-Left C-Up");
+    for (const char* other : {"\x1b[11~", "\x1b[[A", "\x1b[2$", "\x1b[5^", "\x1bOP"})
+        terminal.type(other);  // F1 of rxvt and the Linux console, Shift-Insert, ...
+    terminal.type("8");
+    terminal.type("\x1bOc");     // rxvt's Ctrl-Right
+    terminal.type("9\x1b[7~1");  // rxvt's Home
+    terminal.press("End DC Enter");
+    EXPECT_NE(terminal.waitFor("\nExp:").find("(112 + 7863459) = 7863571"), std::string::npos);
+    const std::string once = "Exp: 112 + 7863459\n(112 + 7863459) = 7863571\n";
+    std::string answered = once;
+    for (const char* arrow : {"Left", "Right", "Up", "Down"}) {
+        terminal.press("C-r");
+        terminal.type("+ 7");
+        terminal.press(std::string(arrow) + " Enter");
+        answered += once;
+    }
+    EXPECT_EQ(terminal.waitFor(answered + "Exp:"), answered + "Exp:\n");
+    terminal.type("(30000 !) / (29999 !)\r5 + 5");
+    terminal.waitFor("= 30000\nExp: 5 + 5");
+    terminal.type("\r1 + 1\r2 + 2\r");
+    const std::string screen = terminal.waitFor("(2 + 2) = 4\nExp:");
+    EXPECT_EQ(screen.substr(answered.size()),
+              "Exp: (30000 !) / (29999 !)\n((30000!) / (29999!)) = 30000\nExp: 5 + 5\n"
+              "(5 + 5) = 10\nExp: 1 + 1\n(1 + 1) = 2\nExp: 2 + 2\n(2 + 2) = 4\nExp:\n");
+    EXPECT_EQ(history(), "112 + 7863459\n(30000 !) / (29999 !)\n5 + 5\n1 + 1\n2 + 2\n");
+}
+
+// In the C locale, and with no locale set at all, bytes above 127 are kept: shown as
+// escapes, refused as a pipe refuses them, stored in the history as typed and recalled so.
+TEST_F(Terminal, TheCLocaleKeepsEveryByte) {
+    for (const char* locale : {"LC_ALL=C", "LANG= LC_ALL= LC_CTYPE="}) {
+        std::filesystem::remove(historyPath);
+        TmuxSession terminal(environment(locale));
+        terminal.waitFor("Exp:");
+        terminal.type("1\u00e92 + 3");
+        terminal.press("Enter");
+        terminal.waitFor("expression.\nExp:");
+        terminal.press("Up Home");
+        terminal.type("4");
+        terminal.press("Enter");
+        EXPECT_EQ(terminal.waitFor("41\\U+DCC3\\U+DCA92 + 3\nExpression::parse() - Invalid "
+                                   "expression.\nExp:"),
+                  "Exp: 1\\U+DCC3\\U+DCA92 + 3\nExpression::parse() - Invalid expression.\n"
+                  "Exp: 41\\U+DCC3\\U+DCA92 + 3\nExpression::parse() - Invalid expression.\n"
+                  "Exp:\n")
+            << locale;
+        EXPECT_EQ(history(), "1\u00e92 + 3\n41\u00e92 + 3\n") << locale;
+    }
+}
+
 // Started with Ctrl-C and Ctrl-Z ignored, as a shell may start it, the program leaves them
 // ignored: the long line is answered.
 TEST_F(Terminal, SignalsIgnoredOnEntryStayIgnored) {
@@ -393,13 +459,9 @@ TEST_F(Terminal, StopAndContinueAtThePrompt) {
     // The screen once `text` shows `times` times (waitFor finds the first).
     auto shownTimes = [&terminal](const std::string& text, int times) {
         std::string screen = terminal.screen();
-        for (int tries = 0; tries < 400; ++tries, screen = terminal.screen()) {
-            int seen = 0;
-            for (std::size_t at = screen.find(text); at != std::string::npos;
-                 at = screen.find(text, at + 1))
-                ++seen;
-            if (seen >= times) break;
+        for (int tries = 0; tries < 400 && occurrences(screen, text) < times; ++tries) {
             std::this_thread::sleep_for(50ms);
+            screen = terminal.screen();
         }
         return screen;
     };
@@ -419,6 +481,58 @@ TEST_F(Terminal, StopAndContinueAtThePrompt) {
     terminal.press("Enter");
     EXPECT_NE(terminal.waitFor("= 41\nExp:").find("Exp: (7 choose 3) + 6\n((7 choose 3) + 6) = 41"),
               std::string::npos);
+}
+
+// Ctrl-Z then bg and fg, at the prompt and while a line runs, and a resize while stopped:
+// the prompt and the line come back as typed, with the cursor where it was and at the
+// terminal's new width, and what is answered is what is shown. An answer that comes in the
+// background stands on a line of its own with its echo.
+TEST_F(Terminal, BackgroundAndAResizeWhileStopped) {
+    const char* front = testing::launcher();
+    if (front != nullptr && std::strstr(front, "valgrind") != nullptr) {
+        GTEST_SKIP() << "valgrind does not stop a program that raises SIGTSTP in its handler";
+    }
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
+                         {.width = 100, .inShell = true});
+    int stops = 0;
+    auto stopAndContinue = [&](bool background) {
+        terminal.press("C-z");
+        ++stops;
+        for (int tries = 0; tries < 400 && occurrences(terminal.screen(), "Stopped") < stops;
+             ++tries)
+            std::this_thread::sleep_for(50ms);
+        if (background) terminal.type("bg\r");
+    };
+    terminal.waitFor("Exp:");
+    terminal.type("2 + 3");
+    terminal.waitFor("Exp: 2 + 3");
+    stopAndContinue(true);
+    terminal.waitFor("$ bg\n");
+    terminal.type("fg\r");
+    terminal.waitFor("fg\n");
+    terminal.type("9\r");
+    std::string screen = terminal.waitFor("= 41\nExp:");
+    EXPECT_NE(screen.find("\nExp: 2 + 39\n(2 + 39) = 41\nExp:"), std::string::npos) << screen;
+    terminal.type("(40000 !) / (39998 !)\r");
+    terminal.waitFor("abandons]");
+    stopAndContinue(true);
+    terminal.waitFor("= 1599960000");
+    terminal.type("fg\r");
+    screen = terminal.waitFor("\nExp:");
+    EXPECT_NE(screen.find("\n((40000!) / (39998!)) = 1599960000\n"), std::string::npos) << screen;
+    const std::string digits = "11111111112222222222333333333344444444445555555555";
+    terminal.type(digits + " + 1");
+    terminal.waitFor("5555 + 1");
+    stopAndContinue(false);
+    terminal.resize(40);
+    terminal.type("fg\r");
+    terminal.waitFor("fg\n");
+    std::this_thread::sleep_for(300ms);
+    terminal.press("C-a");
+    terminal.type("9\r");
+    screen = terminal.waitFor("5556\nExp:");
+    EXPECT_NE(screen.find("5556\nExp:"), std::string::npos) << screen;
+    EXPECT_EQ(history(), "2 + 39\n(40000 !) / (39998 !)\n9" + digits + " + 1\n");
 }
 
 // Two resizes at one prompt, narrow and back: the line stays as typed, and is edited and
