@@ -22,7 +22,8 @@
 
 #include "../tests/line_generator.h"
 #include "../tests/reference_calculator.h"
-#include "console/console.h"
+#include "console/answer.h"
+#include "console/lines.h"
 #include "expression/expression.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <memory>
 #include <ostream>
 
-#include "console/console.h"
+#include "console/lines.h"
 
 namespace VELD {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "console/console.h"
 #include "console/history.h"
 #include "console/keys.h"
+#include "console/lines.h"
 
 struct editline;
 struct history;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "console/console.h"
+#include "console/program.h"
 #include "console/signals.h"
 
 int main(int argc, char* argv[]) {
@@ -28,8 +28,8 @@ int main(int argc, char* argv[]) {
     terminal.input = isatty(STDIN_FILENO) != 0;
     terminal.output = isatty(STDOUT_FILENO) != 0;
     terminal.editing = capable && terminal.input && terminal.output;
-    terminal.status = capable && VELD::signals::sameTerminal(STDOUT_FILENO, STDERR_FILENO);
-    terminal.errorTerminal = capable && isatty(STDERR_FILENO) != 0;
+    terminal.dialogueNote = capable && VELD::signals::sameTerminal(STDOUT_FILENO, STDERR_FILENO);
+    terminal.scriptNote = capable && isatty(STDERR_FILENO) != 0;
     // The editor takes the terminal's characters in its encoding (UTF-8, say); only the
     // character type is set, so numbers and messages are the same in every locale.
     if (terminal.editing) std::setlocale(LC_CTYPE, "");

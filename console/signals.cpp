@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -29,7 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-enum : std::sig_atomic_t { PROMPT, COMPUTING };
+enum : int { PROMPT, COMPUTING };
 
 // "Erase to the end of the screen": the note, from the echo's end where the cursor stands.
 // A note on a line of its own (the script modes') is erased to the end of its line
@@ -38,22 +38,23 @@ enum : std::sig_atomic_t { PROMPT, COMPUTING };
 constexpr char ERASE_NOTE[] = "\x1b[J";
 constexpr char ERASE_LINE[] = "\x1b[K";
 
-// What the handlers and the program share. The state is PROMPT or COMPUTING; the note on
-// the screen makes "note shown", the handlers' own frames "stopped" and "resumed".
+// What the handlers and the program share, each a lock-free atomic (interrupt.h). The
+// state is PROMPT or COMPUTING; the note on the screen makes "note shown", the handlers'
+// own frames "stopped" and "resumed".
 struct Shared {
-    volatile std::sig_atomic_t state = PROMPT;
+    std::atomic<int> state = PROMPT;
+    std::atomic<int> promptInterrupt = 0;  // the editor's, taken once
+    std::atomic<int> endPending = 0;       // the program is to end at the next read
+    std::atomic<int> endSignal = 0;        // by this signal (0: SIGINT)
+    std::atomic<int> waiting = 0;          // a stream's read may wait for input
+    std::atomic<int> events = 0;           // RESIZED and RESUMED
+    std::atomic<int> noteShown = 0;
+    std::atomic<int> ownLine = 0;   // the note stands at the start of a line
+    std::atomic<int> echoHeld = 0;  // the terminal is to echo nothing
+    std::atomic<int> stoppedMilliseconds = 0;
     Interrupts interrupts = Interrupts::endBetweenLines;
-    volatile std::sig_atomic_t promptInterrupt = 0;  // the editor's, taken once
-    volatile std::sig_atomic_t endPending = 0;       // the program is to end at the next read
-    volatile std::sig_atomic_t endSignal = 0;        // by this signal (0: SIGINT)
-    volatile std::sig_atomic_t waiting = 0;          // a stream's read may wait for input
-    volatile std::sig_atomic_t events = 0;           // RESIZED and RESUMED
-    volatile std::sig_atomic_t noteShown = 0;
-    volatile std::sig_atomic_t ownLine = 0;   // the note stands at the start of a line
-    volatile std::sig_atomic_t echoHeld = 0;  // the terminal is to echo nothing
-    volatile std::sig_atomic_t stoppedMilliseconds = 0;
-    int editorFd = -1, noteFd = -1;
-    int fd = -1;  // the terminal whose modes are kept: the editor's, or the note's
+    int editorFd = NONE, noteFd = NONE;
+    int fd = NONE;  // the terminal whose modes are kept: the editor's, or the note's
     bool haveOriginal = false;
     termios original{};  // its modes when the session started
     termios quiet{};     // the same without echo
@@ -69,49 +70,46 @@ struct Note {
     bool running = false;
     std::size_t column = 0;
     std::string echo;
-    Clock::time_point started;
-    std::sig_atomic_t stoppedBefore = 0;  // stoppedMilliseconds at the start
-    std::ostream* answers = nullptr;      // what has been answered, flushed at the first tick
-    bool flushed = false;
     bool echoLost = false;  // continued, and the echo not yet written again
+    Clock::time_point started;
+    int stoppedBefore = 0;            // stoppedMilliseconds at the start
+    std::ostream* answers = nullptr;  // what has been answered, flushed at the first tick
+    bool flushed = false;
     // The step the note last named: which claim, when it started (less time stopped), and
     // the share shown, which never falls.
     std::uint64_t run = 0;
     Clock::time_point stepStarted;
-    std::sig_atomic_t stepStoppedBefore = 0;
+    int stepStoppedBefore = 0;
     int shown = 0;
 } note;
+
+double secondsSince(Clock::time_point start, int stoppedBefore) {
+    return std::chrono::duration<double>(Clock::now() - start).count() -
+           (shared.stoppedMilliseconds - stoppedBefore) / 1000.0;
+}
 
 // Seconds as people say them: a few seconds, five-second steps below a minute, whole
 // minutes, whole hours; never zero.
 std::string spoken(double seconds) {
-    char text[32];
-    if (seconds < 10) {
-        std::snprintf(text, sizeof text, "%d s", std::max(1, static_cast<int>(seconds + 0.5)));
-    } else if (seconds < 58) {
-        std::snprintf(text, sizeof text, "%d s", static_cast<int>(seconds / 5 + 0.5) * 5);
-    } else if (seconds < 3570) {
-        std::snprintf(text, sizeof text, "%d min",
-                      std::max(1, static_cast<int>(seconds / 60 + 0.5)));
-    } else {
-        std::snprintf(text, sizeof text, "%d h", static_cast<int>(seconds / 3600 + 0.5));
-    }
-    return text;
+    const auto round = [](double x) { return std::max(1, static_cast<int>(x + 0.5)); };
+    if (seconds < 10) return std::to_string(round(seconds)) + " s";
+    if (seconds < 58) return std::to_string(round(seconds / 5) * 5) + " s";
+    if (seconds < 3570) return std::to_string(round(seconds / 60)) + " min";
+    return std::to_string(round(seconds / 3600)) + " h";
 }
 
 // What the note says of the step running, from the record the computation keeps: its name,
 // and where its model gives one, its share done (never falling, and below 100% while it
-// runs) and, once it has run two seconds, the time left at the rate so far. Empty when no
-// step is named.
+// runs) and, once it has run two seconds, the time left at the rate so far.
 struct StepText {
-    std::string name;  // with the share: "factorial 40%"
+    std::string name;  // with the share: "factorial 40%"; empty when no step is named
     std::string left;  // "about 18 s left", or empty
 };
-StepText describeStep(Clock::time_point now) {
+StepText describeStep() {
     if (progress.step == Step::none) return {};
     if (progress.run != note.run) {
         note.run = progress.run;
-        note.stepStarted = now;
+        note.stepStarted = Clock::now();
         note.stepStoppedBefore = shared.stoppedMilliseconds;
         note.shown = 0;
     }
@@ -120,8 +118,7 @@ StepText describeStep(Clock::time_point now) {
     const double share = std::clamp(progress.done() / progress.total, 0.0, 0.99);
     note.shown = std::max(note.shown, static_cast<int>(share * 100));
     text.name.append(" ").append(std::to_string(note.shown)).append("%");
-    const double ran = std::chrono::duration<double>(now - note.stepStarted).count() -
-                       (shared.stoppedMilliseconds - note.stepStoppedBefore) / 1000.0;
+    const double ran = secondsSince(note.stepStarted, note.stepStoppedBefore);
     if (ran >= 2 && share >= 0.01)
         text.left.append("about ").append(spoken(ran * (1 - share) / share)).append(" left");
     return text;
@@ -155,21 +152,9 @@ void applyModes(const termios& modes) {
     withHeld(ttou, [&] { tcsetattr(shared.fd, TCSANOW, &modes); });
 }
 
-}  // namespace
-
-bool inForeground() {
-    return shared.fd >= 0 && tcgetpgrp(shared.fd) == getpgrp();
-}
-
-namespace {
-
 void eraseNote() {
     if (shared.noteShown == 0) return;
-    if (shared.ownLine != 0) {
-        writeQuietly(ERASE_LINE, sizeof ERASE_LINE - 1);
-    } else {
-        writeQuietly(ERASE_NOTE, sizeof ERASE_NOTE - 1);
-    }
+    writeQuietly(shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE, 3);
     shared.noteShown = 0;
 }
 
@@ -177,21 +162,14 @@ void eraseNote() {
 // the note or the editor had changed them; async-signal-safe.
 void giveTerminalBack() {
     eraseNote();
-    const bool editing = shared.state == PROMPT && shared.editorFd >= 0;
+    const bool editing = shared.state == PROMPT && shared.editorFd != NONE;
     if ((editing || shared.echoHeld != 0) && shared.haveOriginal) applyModes(shared.original);
-}
-
-// Holds the terminal's echo again after a stop, in the foreground (a job brought to the
-// foreground is always sent SIGCONT).
-void holdEchoAgain() {
-    if (shared.echoHeld != 0 && inForeground()) applyModes(shared.quiet);
 }
 
 // The timer's handler, and a tick asked for after a resize or a stop.
 extern "C" void askForTick(int = 0) {
-    std::sig_atomic_t expected = 0;
-    __atomic_compare_exchange_n(&interruptRequested, &expected, TICK_DUE, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
+    int expected = 0;
+    interruptRequested.compare_exchange_strong(expected, TICK_DUE);
 }
 
 extern "C" void onInterrupt(int number) {
@@ -223,20 +201,21 @@ extern "C" void onStop(int number) {
     clock_gettime(CLOCK_MONOTONIC, &stopped);
     raise(number);
     clock_gettime(CLOCK_MONOTONIC, &continued);  // the signal is blocked again on return
-    shared.stoppedMilliseconds =
-        shared.stoppedMilliseconds +
-        static_cast<std::sig_atomic_t>((continued.tv_sec - stopped.tv_sec) * 1000 +
-                                       (continued.tv_nsec - stopped.tv_nsec) / 1000000);
+    shared.stoppedMilliseconds += static_cast<int>((continued.tv_sec - stopped.tv_sec) * 1000 +
+                                                   (continued.tv_nsec - stopped.tv_nsec) / 1000000);
     sigaction(number, &before, nullptr);
 }
 
 // Continued, after any stop (Ctrl-Z, or a read or a change of modes from the background):
-// while a line is computed the echo is held again in the foreground; the editor puts its
-// own modes back when it sees the event.
+// while a line is computed, in the foreground, the echo is held again (a job brought to the
+// foreground is always sent SIGCONT); the editor puts its own modes back when it sees the
+// event.
 extern "C" void onContinue(int) {
-    if (shared.state == COMPUTING) holdEchoAgain();
-    shared.events = shared.events | RESUMED;
-    if (shared.state == COMPUTING) askForTick();
+    if (shared.state == COMPUTING) {
+        if (shared.echoHeld != 0 && inForeground()) applyModes(shared.quiet);
+        askForTick();
+    }
+    shared.events |= RESUMED;
 }
 
 extern "C" void onResize(int) {
@@ -244,7 +223,7 @@ extern "C" void onResize(int) {
         eraseNote();
         askForTick();
     }
-    shared.events = shared.events | RESIZED;
+    shared.events |= RESIZED;
 }
 
 extern "C" void onEnding(int number) {
@@ -262,7 +241,7 @@ extern "C" void onTerminate(int number) {
     if (shared.state == COMPUTING) {
         shared.endPending = 1;
         interruptRequested = INTERRUPT_DUE;
-    } else if (shared.waiting != 0 || shared.editorFd >= 0) {
+    } else if (shared.waiting != 0 || shared.editorFd != NONE) {
         onEnding(number);
     } else {
         shared.endPending = 1;
@@ -335,12 +314,10 @@ void show(const std::string& text) {
          !text.empty());
 }
 
-// After a stop and continue in the foreground, the echo is written again on a line of its
-// own, for the answer to complete; after a resize the handler has erased the note. Returns
+// After a stop and continue the echo is written again on a line of its own, for the answer
+// to complete: in the foreground, or below the shell's prompt when the answer comes first
+// (`ending`) in the background. After a resize the handler has erased the note. Returns
 // whether the note may be drawn now.
-// Continued in the background, the shell's prompt stands where the echo was: the echo is
-// written again when the program is in the foreground, or on a line of its own below the
-// prompt when the answer comes first (`ending`).
 bool catchUp(bool ending = false) {
     const unsigned events = takeEvents();
     note.echoLost = note.echoLost || (events & RESUMED) != 0;
@@ -371,11 +348,9 @@ void refresh() {
         note.flushed = true;
         *note.answers << std::flush;
     }
-    if (shared.noteFd < 0 || !catchUp()) return;
-    const auto ran =
-        Clock::now() - note.started - milliseconds(shared.stoppedMilliseconds - note.stoppedBefore);
+    if (shared.noteFd == NONE || !catchUp()) return;
     const long seconds =
-        std::max<long>(1, std::chrono::duration_cast<std::chrono::seconds>(ran).count());
+        std::max(1L, static_cast<long>(secondsSince(note.started, note.stoppedBefore)));
     winsize size{};
     const std::size_t width =
         ioctl(shared.noteFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
@@ -384,26 +359,20 @@ void refresh() {
     const bool room = !(note.column > 0 && at == 0) && inForeground();
     // The forms the note may take, longest first: the seconds, the step and the time left,
     // and what Ctrl-C does (where it does anything); the first that fits is shown.
-    const StepText step = describeStep(Clock::now());
-    std::string control;
-    if (note.action != nullptr) control.append("Ctrl-C ").append(note.action);
-    std::vector<std::string> forms;
-    auto form = [&](std::initializer_list<std::string> parts) {
+    const StepText step = describeStep();
+    const std::string control = note.action != nullptr ? std::string("Ctrl-C ") + note.action : "";
+    for (const auto& parts : {std::vector{step.name, step.left, control},
+                              {step.name, step.left},
+                              {step.name, control},
+                              {step.name},
+                              {control},
+                              std::vector<std::string>{}}) {
         std::string text(note.column > 0 ? "  [" : "[");
         text.append(std::to_string(seconds)).append(" s");
         for (const std::string& part : parts) {
             if (!part.empty()) text.append(", ").append(part);
         }
         text.append("]");
-        if (forms.empty() || forms.back() != text) forms.push_back(text);
-    };
-    form({step.name, step.left, control});
-    form({step.name, step.left});
-    form({step.name, control});
-    form({step.name});
-    form({control});
-    form({});
-    for (const std::string& text : forms) {
         if (room && text.size() <= width - 1 - at) {
             if (shared.echoHeld == 0 && shared.haveOriginal) {
                 held([&] {
@@ -411,8 +380,7 @@ void refresh() {
                     applyModes(shared.quiet);
                 });
             }
-            show(text);
-            return;
+            return show(text);
         }
     }
     if (shared.noteShown != 0) show("");
@@ -420,32 +388,32 @@ void refresh() {
 
 }  // namespace
 
-Session::Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* answers) {
+Session::Session(const Setup& setup) {
     shared.state = PROMPT;
-    shared.interrupts = interrupts;
-    note.answers = answers;
-    for (volatile std::sig_atomic_t* flag :
+    shared.interrupts = setup.interrupts;
+    note.answers = setup.answers;
+    for (std::atomic<int>* flag :
          {&shared.promptInterrupt, &shared.endPending, &shared.endSignal, &shared.waiting,
           &shared.events, &shared.noteShown, &shared.echoHeld})
         *flag = 0;
-    shared.editorFd = editorFd;
-    shared.noteFd = noteFd;
-    shared.fd = editorFd >= 0 ? editorFd : noteFd;
-    shared.haveOriginal = shared.fd >= 0 && tcgetattr(shared.fd, &shared.original) == 0;
+    shared.editorFd = setup.editorFd;
+    shared.noteFd = setup.noteFd;
+    shared.fd = setup.editorFd != NONE ? setup.editorFd : setup.noteFd;
+    shared.haveOriginal = shared.fd != NONE && tcgetattr(shared.fd, &shared.original) == 0;
     shared.quiet = shared.original;
     shared.quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
     note.delay = configuredDelay();
-    note.action = interrupts == Interrupts::endProgram ? "ends" : "abandons";
+    note.action = setup.interrupts == Interrupts::endProgram ? "ends" : "abandons";
     note.run = 0;
     // A handler holds off SIGINT, so that an interrupt is never overwritten by a tick, and
-    // the other terminal signals.
+    // the terminal signals; SIGINT's own holds off nothing.
     sigset_t mask = terminalSignals();
     sigaddset(&mask, SIGINT);
+    const bool timer = setup.noteFd != NONE || setup.answers != nullptr;
     for (std::size_t k = 0; k < std::size(HANDLERS); ++k) {
         const Handler& row = HANDLERS[k];
         installed[k] = false;
-        if ((row.terminal && shared.fd < 0) || (row.timer && noteFd < 0 && answers == nullptr))
-            continue;
+        if ((row.terminal && shared.fd == NONE) || (row.timer && !timer)) continue;
         sigaction(row.number, nullptr, &previous[k]);
         if (row.mayBeIgnored && previous[k].sa_handler == SIG_IGN) continue;
         struct sigaction action {};
@@ -461,7 +429,7 @@ Session::Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* 
     if (!installed[0]) note.action = nullptr;
     // Without a note, a tick every delay while the session lasts: far cheaper than a timer
     // set and cleared for every line.
-    if (noteFd < 0 && answers != nullptr) setTimer(note.delay, note.delay);
+    if (setup.noteFd == NONE && setup.answers != nullptr) setTimer(note.delay, note.delay);
 }
 
 Session::~Session() {
@@ -473,7 +441,7 @@ Session::~Session() {
     // Each computation has erased its note and given the echo back when it ended.
     shared.state = PROMPT;
     giveTerminalBack();
-    shared.editorFd = shared.noteFd = shared.fd = -1;
+    shared.editorFd = shared.noteFd = shared.fd = NONE;
     note.answers = nullptr;
     tickHook = nullptr;
 }
@@ -485,22 +453,19 @@ Computing::Computing(std::size_t column, std::string_view echo) {
     // interrupted, abandons it at once: the program ends after the lines answered.
     if (shared.endPending != 0) interruptRequested = INTERRUPT_DUE;
     // The editor's terminal echoes nothing between its lines.
-    if (shared.editorFd >= 0) shared.echoHeld = 1;
+    if (shared.editorFd != NONE) shared.echoHeld = 1;
     note.flushed = false;
-    if (shared.noteFd < 0) {
+    note.started = Clock::now();
+    if (shared.noteFd == NONE) {
         // Without a note, the session's timer ticks all along; the first tick a delay
         // into the computation flushes what has been answered.
-        if (note.answers != nullptr) {
-            note.started = Clock::now();
-            tickHook = &refresh;
-        }
+        if (note.answers != nullptr) tickHook = &refresh;
         return;
     }
     note.column = column;
     shared.ownLine = column == 0 ? 1 : 0;
     note.echo = echo;
     note.echoLost = false;
-    note.started = Clock::now();
     note.stoppedBefore = shared.stoppedMilliseconds;
     note.running = true;
     tickHook = &refresh;
@@ -518,20 +483,20 @@ Computing::~Computing() {
     }
     held([] {
         // The editor takes the terminal from its modes between lines as they are.
-        const bool giveBack = shared.echoHeld != 0 && shared.editorFd < 0;
+        const bool giveBack = shared.echoHeld != 0 && shared.editorFd == NONE;
         if (giveBack && inForeground()) applyModes(shared.original);
         shared.echoHeld = 0;
         shared.state = PROMPT;
     });
     shared.events = 0;
-    const std::sig_atomic_t left = __atomic_exchange_n(&interruptRequested, 0, __ATOMIC_SEQ_CST);
+    const int left = interruptRequested.exchange(0);
     if (left == INTERRUPT_DUE && shared.interrupts != Interrupts::discardLine) {
         shared.endPending = 1;
     }
 }
 
 bool takePromptInterrupt() {
-    return __atomic_exchange_n(&shared.promptInterrupt, 0, __ATOMIC_SEQ_CST) != 0;
+    return shared.promptInterrupt.exchange(0) != 0;
 }
 
 bool endRequested() {
@@ -544,7 +509,7 @@ void setWaiting(bool waiting) {
 
 void endByInterrupt() {
     giveTerminalBack();
-    const int number = shared.endSignal != 0 ? shared.endSignal : SIGINT;
+    const int number = shared.endSignal != 0 ? shared.endSignal.load() : SIGINT;
     signal(number, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
@@ -554,13 +519,17 @@ void endByInterrupt() {
     std::_Exit(128 + number);  // held off: end as it would have ended the program
 }
 
+bool inForeground() {
+    return shared.fd != NONE && tcgetpgrp(shared.fd) == getpgrp();
+}
+
 void awaitForeground() {
     // tcsetattr from the background stops the program until it is in the foreground.
     if (shared.haveOriginal && !inForeground()) tcsetattr(shared.fd, TCSANOW, &shared.quiet);
 }
 
 unsigned takeEvents() {
-    return static_cast<unsigned>(__atomic_exchange_n(&shared.events, 0, __ATOMIC_SEQ_CST));
+    return static_cast<unsigned>(shared.events.exchange(0));
 }
 
 bool sameTerminal(int out, int err) {

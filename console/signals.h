@@ -1,8 +1,9 @@
 // The process's signal handlers, the terminal's modes, the timer and the note behind a long
 // line's echo ("  [3 s, Ctrl-C abandons]"), in one place. What a signal does depends on the
-// state the program is in; every change to the terminal's modes is made here, so that
-// however the program is stopped or ended the terminal gets its modes back and the screen
-// keeps a plain transcript.
+// state the program is in. The terminal's modes are kept here: the line editor switches
+// them for each line it reads (line_editor.cpp), and every other change is made here, so
+// that however the program is stopped or ended the terminal gets its modes back and the
+// screen keeps a plain transcript.
 //
 //   state       SIGINT (Ctrl-C)        SIGALRM   SIGTSTP (Ctrl-Z)      SIGWINCH    SIGTERM,
 //                                                                                  SIGHUP (6)
@@ -65,19 +66,28 @@ enum class Interrupts {
     endProgram,       // the script modes: it ends the program in every state
 };
 
-// The handlers of one session, installed for as long as it lasts. `editorFd` is the
-// terminal the line editor reads keys from, `noteFd` the one the note is drawn on (standard
-// error, when it shows the same terminal as standard output); -1 for none. `answers`, when
-// given, holds what has been answered: it is flushed at a computation's first tick, so
-// that a reader is not held up by a slow line behind a fast one. The line editor's session
-// gives none (its answers are shown at once): there the timer does not tick at the prompt,
-// where a signal could cut short the editor's change of the terminal's modes. The note first shows,
-// and the first tick comes, a second after a computation starts; EXACTCALC_STATUS_DELAY_MS, when
-// set, gives another delay in milliseconds. The destructor puts back what was there and gives the
-// terminal its modes back.
+// No file descriptor.
+inline constexpr int NONE = -1;
+
+// The handlers of one session, installed for as long as it lasts. The note first shows,
+// and the first tick comes, a second after a computation starts; EXACTCALC_STATUS_DELAY_MS,
+// when set, gives another delay in milliseconds. The destructor puts back what was there
+// and gives the terminal its modes back.
 class Session {
 public:
-    Session(Interrupts interrupts, int editorFd, int noteFd, std::ostream* answers = nullptr);
+    struct Setup {
+        Interrupts interrupts;
+        int editorFd = NONE;  // the terminal the line editor reads keys from
+        // The terminal the note is drawn on: standard error, where it shows the terminal of
+        // standard output or, in the script modes, any terminal.
+        int noteFd = NONE;
+        // What has been answered, flushed at a computation's first tick, so that a reader
+        // is not held up by a slow line behind a fast one. The line editor's session has
+        // none (its answers are shown at once): there the timer does not tick at the
+        // prompt, where a signal could cut short the editor's change of the terminal's modes.
+        std::ostream* answers = nullptr;
+    };
+    explicit Session(const Setup& setup);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

@@ -1,4 +1,4 @@
-#include "console/console.h"
+#include "console/stream_lines.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -16,14 +16,10 @@
 
 namespace VELD {
 
-StreamLines::StreamLines(std::istream& in, std::ostream& out, bool flushAtOnce, bool dialogue)
-    : in(in),
-      out(out),
-      flushAtOnce(flushAtOnce),
-      dialogue(dialogue),
-      descriptor(&in == &std::cin) {}
+StreamLines::StreamLines(std::istream& in, std::ostream& out, Use use)
+    : in(in), out(out), use(use), descriptor(&in == &std::cin) {}
 
-Outcome StreamLines::fill(bool wait) {
+bool StreamLines::fill(bool wait, Outcome& ended) {
     if (start == end) {
         start = end = 0;
     } else if (end == sizeof block) {
@@ -31,19 +27,19 @@ Outcome StreamLines::fill(bool wait) {
         end -= start;
         start = 0;
     }
-    if (end == sizeof block) return Outcome::line;  // full of a line not yet ended
-    if (descriptor) return fillFromDescriptor(wait);
+    if (end == sizeof block) return true;  // full of a line not yet ended
+    if (descriptor) return fillFromDescriptor(wait, ended);
     std::streambuf& source = *in.rdbuf();
     try {
         std::streamsize available = source.in_avail();
         if (available == 0 && wait) {
             // The next read may wait: all that has been answered goes out first.
             // Ctrl-C while it waits ends the program at once (see signals.h).
-            if (!(out << std::flush)) return Outcome::outputFailed;
+            if (!(out << std::flush)) return ended = Outcome::outputFailed, false;
             signals::setWaiting(true);
             if (signals::endRequested()) {
                 signals::setWaiting(false);
-                return Outcome::interrupted;
+                return ended = Outcome::interrupted, false;
             }
             const auto next = source.sgetc();
             signals::setWaiting(false);
@@ -57,44 +53,43 @@ Outcome StreamLines::fill(bool wait) {
         // A read error: the stream reports it, with the reason the system gave.
         errno = failure.code().value() != 0 ? failure.code().value() : EIO;
         in.setstate(std::ios::badbit);
-        return Outcome::inputFailed;
+        return ended = Outcome::inputFailed, false;
     }
-    return end > start ? Outcome::line : Outcome::endOfInput;
+    ended = Outcome::endOfInput;
+    return end > start;
 }
 
 // Without waiting, the descriptor is asked whether input is there (poll) before it is
 // read. A read cut short by a signal is made again, unless Ctrl-C asked to end; only a
 // read that returns 0 is the end of input.
-Outcome StreamLines::fillFromDescriptor(bool wait) {
+bool StreamLines::fillFromDescriptor(bool wait, Outcome& ended) {
+    ended = Outcome::endOfInput;
     pollfd ready{STDIN_FILENO, POLLIN, 0};
     if (!wait) {
-        if (poll(&ready, 1, 0) <= 0) return end > start ? Outcome::line : Outcome::endOfInput;
+        if (poll(&ready, 1, 0) <= 0) return end > start;
     } else if (poll(&ready, 1, 0) <= 0) {
         // The next read may wait: all that has been answered goes out first.
         // Ctrl-C while it waits ends the program at once (see signals.h).
-        if (!(out << std::flush)) return Outcome::outputFailed;
+        if (!(out << std::flush)) return ended = Outcome::outputFailed, false;
     }
     for (;;) {
         signals::setWaiting(wait);
         if (wait && signals::endRequested()) {
             signals::setWaiting(false);
-            return Outcome::interrupted;
+            return ended = Outcome::interrupted, false;
         }
         const ssize_t got = ::read(STDIN_FILENO, block + end, sizeof block - end);
         const int error = errno;
         signals::setWaiting(false);
-        if (got > 0) {
+        if (got >= 0) {
             end += static_cast<std::size_t>(got);
-            return Outcome::line;
+            return end > start;
         }
-        if (got == 0) return end > start ? Outcome::line : Outcome::endOfInput;
-        if (error == EINTR) {
-            if (signals::endRequested()) return Outcome::interrupted;
-            continue;
-        }
+        if (error == EINTR && !signals::endRequested()) continue;
+        if (error == EINTR) return ended = Outcome::interrupted, false;
         errno = error;
         in.setstate(std::ios::badbit);
-        return Outcome::inputFailed;
+        return ended = Outcome::inputFailed, false;
     }
 }
 
@@ -108,18 +103,19 @@ bool put(std::ostream& out, std::string_view text) {
 // The dialogue keeps a line's first LINE_LIMIT characters and passes over the rest, taking
 // nothing beyond its end; a CR before the LF is no character of the line, for the cut.
 Outcome StreamLines::read(std::string_view& line, bool& cut) {
+    const bool dialogue = use != Use::script;
     if (signals::endRequested()) return Outcome::interrupted;
     if (dialogue && !put(out, PROMPT)) return Outcome::outputFailed;
-    if (flushAtOnce && !(out << std::flush)) return Outcome::outputFailed;
+    if (use == Use::terminalDialogue && !(out << std::flush)) return Outcome::outputFailed;
     wholeLine.clear();
     std::size_t length = 0;
     std::size_t dropped = 0;
     char lastDropped = '\0';
     for (bool readAny = false;; readAny = true) {
-        if (start == end) {
-            const Outcome got = fill(true);
-            if (got == Outcome::endOfInput && readAny) break;
-            if (got != Outcome::line) return got;
+        Outcome ended = Outcome::endOfInput;
+        if (start == end && !fill(true, ended)) {
+            if (ended == Outcome::endOfInput && readAny) break;
+            return ended;
         }
         const char* from = block + start;
         const void* newline = std::memchr(from, '\n', end - start);
@@ -147,10 +143,11 @@ Outcome StreamLines::read(std::string_view& line, bool& cut) {
 }
 
 bool StreamLines::lineWaiting() {
-    if (flushAtOnce) return false;
+    if (use == Use::terminalDialogue) return false;
     auto held = [this] { return std::memchr(block + start, '\n', end - start) != nullptr; };
     // A read error here shows at the next read.
-    return held() || (fill(false) == Outcome::line && held());
+    Outcome ignored;
+    return held() || (fill(false, ignored) && held());
 }
 
 }  // namespace VELD

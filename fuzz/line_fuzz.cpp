@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "console/console.h"
+#include "console/modes.h"
 #include "integer/integer.h"
 
 namespace {

@@ -9,21 +9,19 @@
 
 namespace VELD {
 
-volatile std::sig_atomic_t interruptRequested = 0;
+std::atomic<int> interruptRequested = 0;
 void (*tickHook)() = nullptr;
 
 void serviceInterruptFlag() {
     // Each request is taken back only if it is still there: an interrupt that replaced a
     // tick in the meantime must not be lost.
-    std::sig_atomic_t expected = TICK_DUE;
-    if (__atomic_compare_exchange_n(&interruptRequested, &expected, 0, false, __ATOMIC_SEQ_CST,
-                                    __ATOMIC_SEQ_CST)) {
+    int expected = TICK_DUE;
+    if (interruptRequested.compare_exchange_strong(expected, 0)) {
         if (tickHook != nullptr) tickHook();
         return;
     }
     expected = INTERRUPT_DUE;
-    __atomic_compare_exchange_n(&interruptRequested, &expected, 0, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
+    interruptRequested.compare_exchange_strong(expected, 0);
     throw Exception(COMPUTATION_INTERRUPTED);
 }
 

@@ -4,7 +4,7 @@
 // business (the console's note and Ctrl-C).
 #pragma once
 
-#include <csignal>
+#include <atomic>
 
 namespace VELD {
 
@@ -18,10 +18,11 @@ inline constexpr const char* COMPUTATION_INTERRUPTED =
 //   INTERRUPT_DUE    abandon the computation: it throws COMPUTATION_INTERRUPTED
 //   TICK_DUE         call tickHook, then go on
 // The computation clears the flag when it acts on it; whoever starts a computation clears
-// a request left from before.
-extern volatile std::sig_atomic_t interruptRequested;
-inline constexpr std::sig_atomic_t INTERRUPT_DUE = 1;
-inline constexpr std::sig_atomic_t TICK_DUE = 2;
+// a request left from before. Lock-free, so that a signal handler may set it.
+extern std::atomic<int> interruptRequested;
+static_assert(std::atomic<int>::is_always_lock_free);
+inline constexpr int INTERRUPT_DUE = 1;
+inline constexpr int TICK_DUE = 2;
 
 // Called between two steps of the computation when it finds TICK_DUE; null for nothing. It
 // must not touch the values being computed.
@@ -32,7 +33,7 @@ void serviceInterruptFlag();
 
 // The test of the flag in the computation's loops: one load while nothing is due.
 inline void checkInterrupt() {
-    if (interruptRequested != 0) serviceInterruptFlag();
+    if (interruptRequested.load(std::memory_order_relaxed) != 0) serviceInterruptFlag();
 }
 
 }  // namespace VELD

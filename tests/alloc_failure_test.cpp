@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "alloc_injection.h"
-#include "console/console.h"
+#include "console/modes.h"
 #include "expression/expression.h"
 #include "integer/integer.h"
 

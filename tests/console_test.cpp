@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "console/console.h"
+#include "console/answer.h"
+#include "console/program.h"
 #include "console/signals.h"
 #include "integer/integer.h"
 #include "integer/interrupt.h"
@@ -171,7 +172,7 @@ TEST(Signals, InterruptInEachModeAndState) {
         {Interrupts::endProgram, true, false, true, true},
     };
     for (const auto& row : rows) {
-        const signals::Session session(row.mode, -1, -1);
+        const signals::Session session({.interrupts = row.mode});
         bool abandoned = false;
         {
             std::optional<signals::Computing> computing;
@@ -192,7 +193,7 @@ TEST(Signals, IgnoredOnEntryStayIgnored) {
     for (const auto before : {SIG_IGN, SIG_DFL}) {
         std::signal(SIGINT, before);
         {
-            const signals::Session session(signals::Interrupts::endProgram, -1, -1);
+            const signals::Session session({.interrupts = signals::Interrupts::endProgram});
             struct sigaction during {};
             sigaction(SIGINT, nullptr, &during);
             EXPECT_EQ(during.sa_handler == SIG_IGN, before == SIG_IGN);
@@ -214,7 +215,9 @@ TEST(Signals, HandlersHoldOffWhatTheyMust) {
     const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal, 0);
     {
-        const signals::Session session(signals::Interrupts::discardLine, terminal, terminal);
+        const signals::Session session({.interrupts = signals::Interrupts::discardLine,
+                                        .editorFd = terminal,
+                                        .noteFd = terminal});
         for (const int number :
              {SIGINT, SIGALRM, SIGTSTP, SIGCONT, SIGWINCH, SIGTERM, SIGHUP, SIGQUIT}) {
             struct sigaction action {};

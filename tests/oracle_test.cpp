@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "console/console.h"
+#include "console/modes.h"
 #include "line_generator.h"
 #include "reference_calculator.h"
 

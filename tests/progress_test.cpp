@@ -42,9 +42,8 @@ void record() {
 }
 
 extern "C" void askForTick(int) {
-    std::sig_atomic_t expected = 0;
-    __atomic_compare_exchange_n(&interruptRequested, &expected, TICK_DUE, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
+    int expected = 0;
+    interruptRequested.compare_exchange_strong(expected, TICK_DUE);
 }
 
 // Runs `work` with a tick every millisecond of processor time; returns the samples of the

@@ -6,6 +6,7 @@
 #include <sys/time.h>
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <random>
 #include <string>

@@ -1,5 +1,5 @@
-// The console dialogue: prompt, read one line, answer it, and go on.
-#include "console/console.h"
+// The program's usage, its options, and the mode they choose.
+#include "console/program.h"
 
 #include <unistd.h>
 
@@ -15,6 +15,7 @@
 
 #include "console/line_editor.h"
 #include "console/signals.h"
+#include "console/stream_lines.h"
 
 #ifndef EXACTCALC_VERSION
 #define EXACTCALC_VERSION "unknown"
@@ -50,22 +51,6 @@ constexpr const char* USAGE =
     "does not take.\n";
 
 }  // namespace
-
-int reportFailure(std::ostream& err, const char* what, int error) {
-    err << "exactcalc: cannot " << what << ": "
-        << (error != 0 ? std::strerror(error) : "Input/output error") << '\n';
-    return EXIT_FAULT;
-}
-
-int finish(std::ostream& out, std::ostream& err, int status) {
-    if (out << std::flush) return status;
-    return reportFailure(err, "write output", errno);
-}
-
-void endByInterrupt(std::ostream& out) {
-    out << std::flush;
-    signals::endByInterrupt();
-}
 
 // What the command line asks for: its mode, and the words that are not options (the
 // expression's, or the files of --values).
@@ -140,12 +125,18 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
     // On the heap: its input block's pages are then touched only as input fills them, where
     // an empty std::optional of it would be written over in full at every start.
     std::unique_ptr<StreamLines> stream;
-    if (!editor) stream = std::make_unique<StreamLines>(in, out, terminal.output);
+    if (!editor) {
+        stream = std::make_unique<StreamLines>(
+            in, out,
+            terminal.output ? StreamLines::Use::terminalDialogue : StreamLines::Use::dialogue);
+    }
     LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
     const signals::Session session(
-        editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
-        editor ? STDIN_FILENO : -1, terminal.status ? STDERR_FILENO : -1,
-        editor ? nullptr : &out);  // the editor's answers are shown at once
+        {.interrupts =
+             editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
+         .editorFd = editor ? STDIN_FILENO : signals::NONE,
+         .noteFd = terminal.dialogueNote ? STDERR_FILENO : signals::NONE,
+         .answers = editor ? nullptr : &out});  // the editor's answers are shown at once
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
     const Outcome end =

@@ -1,0 +1,222 @@
+// Each line's Answer, written over eachLine in the dialogue's form (the echo, " = " and the
+// value) or the script modes' (the value alone).
+#include "console/modes.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "common/text.h"
+#include "console/answer.h"
+#include "console/signals.h"
+#include "console/stream_lines.h"
+
+namespace VELD {
+
+namespace {
+
+// Holds in turn a line's printed expression and its printed value, when that fits. The
+// dialogue prints the value VALUE_AT bytes in, so that " = ", the value and its line end
+// go out in one write.
+constexpr std::size_t VALUE_AT = 3;
+char textBuffer[VALUE_AT + OUTPUT_BUFFER_SIZE + 1];
+
+// Where a line came from, as its fault names it: nothing for the arguments, "line N" for
+// standard input, "FILE:N" for a file.
+struct Place {
+    bool arguments = false;
+    const char* file = nullptr;
+    unsigned long line = 0;
+};
+
+std::ostream& operator<<(std::ostream& err, const Place& place) {
+    if (place.arguments) return err;
+    if (place.file != nullptr) return err << escaped(place.file) << ':' << place.line << ": ";
+    return err << "line " << place.line << ": ";
+}
+
+// The script modes' form: the value alone, or an empty line and the fault on standard error.
+class Values {
+public:
+    Values(std::ostream& out, std::ostream& err, const Terminal& terminal)
+        : out(out),
+          err(err),
+          sameTerminal(terminal.dialogueNote),
+          session({.interrupts = signals::Interrupts::endProgram,
+                   .noteFd = terminal.scriptNote ? STDERR_FILENO : signals::NONE,
+                   .answers = &out}) {}
+
+    // Answers the lines of `lines`, read whole, until one quits or they end.
+    Outcome answerLines(LineSource& lines, Place place) {
+        return eachLine(lines, scriptQuits, [&](std::string_view line, bool) {
+            ++place.line;
+            return answer(line, place);
+        });
+    }
+
+    // A file that could not be opened or read ("open FILE"): reported, and the status tells.
+    void fileFailed(const std::string& what, int error) {
+        faults = true;
+        out << std::flush;
+        reportFailure(err, what.c_str(), error);
+    }
+
+    // The exit status, once everything is written; Ctrl-C ends the program here.
+    int exitStatus() {
+        if (signals::endRequested()) endByInterrupt(out);
+        const int error = errno;
+        if (!out) return reportFailure(err, "write output", error);
+        return finish(out, err, faults ? EXIT_FAULT : EXIT_ANSWERED);
+    }
+
+private:
+    // A line of white space gives an empty line, or a fault as the arguments.
+    Outcome answer(std::string_view line, const Place& place) {
+        if (isOnlyWhiteSpace(line)) {
+            place.arguments ? refuse(place, "empty expression") : void(out << '\n');
+            return next();
+        }
+        Answer answer(line, Answer::Rest::fault);
+        const char* value = nullptr;
+        if (answer.fault() == nullptr) {
+            // The note stands at the start of a line of the terminal of standard error: where
+            // that shows standard output too, the line the value will take, after the
+            // values before it.
+            if (sameTerminal && !(out << std::flush)) return Outcome::outputFailed;
+            const signals::Computing computing(0, "");
+            value = answer.wholeValue(textBuffer);
+        }
+        if (value != nullptr) {
+            out << value << '\n';
+        } else if (!signals::endRequested()) {
+            refuse(place, answer.fault());
+        }
+        return next();
+    }
+
+    // Gives the empty line of a fault, and its message.
+    void refuse(const Place& place, const char* message) {
+        faults = true;
+        // What was answered before goes out before the message, for a reader of both.
+        out << '\n' << std::flush;
+        err << "exactcalc: " << place << message << '\n';
+    }
+
+    // Ctrl-C, or output that failed, ends the answers.
+    Outcome next() const {
+        if (signals::endRequested()) return Outcome::interrupted;
+        return out ? Outcome::answered : Outcome::outputFailed;
+    }
+
+    std::ostream& out;
+    std::ostream& err;
+    const bool sameTerminal;  // standard output shows on the note's terminal
+    const signals::Session session;
+    bool faults = false;
+};
+
+// The dialogue's form: the echo, shown before the evaluation starts (which may take long)
+// unless the next line is at hand, then " = " and the value, or the fault directly behind
+// what was written. False, without evaluating, when the echo could not be written.
+bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, bool nextAtHand) {
+    Answer answer(line, Answer::Rest::passedOver);
+    bool fits = true;
+    if (const char* echo = answer.echo(textBuffer, fits)) {
+        if (!fits) {
+            out << "NOT ENOUGH SPACE FOR EXPRESSION IN OUTPUT BUFFER!\n";
+            column = 0;
+        }
+        if (!put(out, echo) || (!nextAtHand && !(out << std::flush))) return false;
+        const char* value = nullptr;
+        {
+            const signals::Computing computing(column + std::strlen(echo), echo);
+            value = answer.value(textBuffer + VALUE_AT, fits);
+        }
+        if (value != nullptr) {
+            if (!fits) out << "\nNOT ENOUGH SPACE FOR RESULT IN OUTPUT BUFFER!\n";
+            const std::size_t length = std::strlen(value);
+            std::memcpy(textBuffer, " = ", VALUE_AT);
+            textBuffer[VALUE_AT + length] = '\n';
+            put(out, std::string_view(textBuffer, VALUE_AT + length + 1));
+            return true;
+        }
+    }
+    // A line abandoned because the program is to end (SIGTERM) answers nothing.
+    if (!signals::endRequested()) out << answer.fault() << '\n';
+    return true;
+}
+
+}  // namespace
+
+Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes) {
+    return eachLine(lines, dialogueQuits, [&](std::string_view line, bool cut) {
+        if (line.empty()) return Outcome::answered;
+        if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
+        lines.entered(line);
+        const bool written = writeAnswer(line, out, column, lines.lineWaiting());
+        return written ? Outcome::answered : Outcome::outputFailed;
+    });
+}
+
+Outcome runConsole(std::istream& in, std::ostream& out) {
+    StreamLines lines(in, out, StreamLines::Use::dialogue);
+    return runDialogue(lines, out, 0, nullptr);
+}
+
+int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
+                    std::ostream& err, const Terminal& terminal) {
+    Values values(out, err, terminal);
+    std::string line;
+    for (const std::string_view word : words)
+        line.append(line.empty() ? "" : " ").append(word);
+    ArgumentLine lines(std::move(line));
+    values.answerLines(lines, {.arguments = true});
+    return values.exitStatus();
+}
+
+int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
+                 std::ostream& err, const Terminal& terminal) {
+    Values values(out, err, terminal);
+    for (const std::string_view file : files.empty() ? std::vector<std::string_view>{"-"} : files) {
+        const std::string name(file);
+        const bool standard = file == "-";
+        std::ifstream opened;
+        if (!standard) opened.open(name, std::ios::binary);
+        if (!standard && !opened.is_open()) {
+            values.fileFailed("open " + escaped(name), errno);
+            continue;
+        }
+        // On the heap: its input block is touched only as input fills it.
+        const auto lines =
+            std::make_unique<StreamLines>(standard ? in : opened, out, StreamLines::Use::script);
+        const Outcome end = values.answerLines(*lines, {.file = standard ? nullptr : name.c_str()});
+        if (end == Outcome::inputFailed)
+            values.fileFailed("read " + (standard ? std::string("input") : escaped(name)), errno);
+        if (end != Outcome::endOfInput && end != Outcome::inputFailed) break;
+    }
+    return values.exitStatus();
+}
+
+int reportFailure(std::ostream& err, const char* what, int error) {
+    err << "exactcalc: cannot " << what << ": "
+        << (error != 0 ? std::strerror(error) : "Input/output error") << '\n';
+    return EXIT_FAULT;
+}
+
+int finish(std::ostream& out, std::ostream& err, int status) {
+    if (out << std::flush) return status;
+    return reportFailure(err, "write output", errno);
+}
+
+void endByInterrupt(std::ostream& out) {
+    out << std::flush;
+    signals::endByInterrupt();
+}
+
+}  // namespace VELD

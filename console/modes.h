@@ -1,0 +1,58 @@
+// The program's modes over the one loop of lines.h: the dialogue, each line echoed fully
+// parenthesised and answered, and the script modes, each expression's value alone.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <string_view>
+#include <vector>
+
+#include "console/lines.h"
+
+namespace VELD {
+
+inline constexpr int EXIT_ANSWERED = 0;  // every line answered, or the dialogue ended
+inline constexpr int EXIT_FAULT = 1;     // a line was a fault, or a stream failed
+inline constexpr int EXIT_USAGE = 2;     // arguments the program does not take
+
+// What the program found out about its standard streams.
+struct Terminal {
+    bool input = false;    // standard input is a terminal
+    bool output = false;   // standard output is a terminal
+    bool editing = false;  // lines are read through the line editor
+    // The dialogue's note may be drawn behind the echo: standard error is the terminal that
+    // shows standard output.
+    bool dialogueNote = false;
+    bool scriptNote = false;  // the script modes' note may be drawn: standard error is a terminal
+};
+
+// The dialogue over `lines`: each line answered in the dialogue's form, empty lines
+// skipped, and a cut line noted on `notes`, when given. The echo starts `column` characters
+// into its line (where a note may show behind it).
+Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes);
+// The dialogue over a stream.
+Outcome runConsole(std::istream& in, std::ostream& out);
+
+// The script modes: each expression's value alone on a line of its own, no prompt and no
+// echo, of any length; a fault gives an empty line there and its message on standard error
+// with its place. The exit status is 0 when every expression was answered, 1 when one was a
+// fault (the rest are still answered), a file could not be opened or read, or output
+// failed. answerArguments answers `words` joined with single spaces as one expression, its
+// fault as "exactcalc: MESSAGE" (an empty one is a fault). answerValues answers the lines of
+// each file in turn ("-", or none at all, is `in`), its faults as "exactcalc: FILE:N:
+// MESSAGE", or "line N" on `in`; a line of white space gives an empty line. Both stop at a
+// line that quits (scriptQuits).
+int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
+                    std::ostream& err, const Terminal& terminal);
+int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
+                 std::ostream& err, const Terminal& terminal);
+
+// Writes "exactcalc: cannot <what>: <reason>" for the system's `error` (an I/O error when
+// it gave none) and returns EXIT_FAULT.
+int reportFailure(std::ostream& err, const char* what, int error);
+// Flushes `out`: `status` when that works, else the failure reported.
+int finish(std::ostream& out, std::ostream& err, int status = EXIT_ANSWERED);
+// Ends the program as SIGINT does, once what has been answered is written.
+[[noreturn]] void endByInterrupt(std::ostream& out);
+
+}  // namespace VELD
