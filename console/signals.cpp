@@ -481,13 +481,15 @@ Computing::~Computing() {
         catchUp(true);
         if (shared.noteShown != 0) show("");
     }
-    held([] {
-        // The editor takes the terminal from its modes between lines as they are.
-        const bool giveBack = shared.echoHeld != 0 && shared.editorFd == NONE;
-        if (giveBack && inForeground()) applyModes(shared.original);
-        shared.echoHeld = 0;
-        shared.state = PROMPT;
-    });
+    if (shared.echoHeld != 0) {
+        held([] {
+            // The editor takes the terminal from its modes between lines as they are.
+            if (shared.editorFd == NONE && inForeground()) applyModes(shared.original);
+            shared.echoHeld = 0;
+            shared.state = PROMPT;
+        });
+    }
+    shared.state = PROMPT;
     shared.events = 0;
     const int left = interruptRequested.exchange(0);
     if (left == INTERRUPT_DUE && shared.interrupts != Interrupts::discardLine) {
