@@ -114,7 +114,7 @@ private:
 // Writes "(", left, " ", the operator text, " ", right and ")" with a NUL, each piece only
 // while everything before it fitted. Returns 0 when all fitted, otherwise a positive
 // shortfall.
-std::int32_t printInfix(const Expression& left, const char* operatorText, const Expression& right,
-                        char* buffer, std::uint32_t capacity);
+std::int32_t printInfix(const Expression& left, std::string_view operatorText,
+                        const Expression& right, char* buffer, std::uint32_t capacity);
 
 }  // namespace VELD

@@ -20,8 +20,8 @@ std::int32_t clampShortfall(std::int64_t shortfall) {
 
 Expression::~Expression() {}
 
-std::int32_t printInfix(const Expression& left, const char* operatorText, const Expression& right,
-                        char* buffer, std::uint32_t capacity) {
+std::int32_t printInfix(const Expression& left, std::string_view operatorText,
+                        const Expression& right, char* buffer, std::uint32_t capacity) {
     std::int64_t shortfall = 0;
     std::uint32_t position = 0;  // equal to capacity once the buffer counts as full
     if (capacity == 1) {
@@ -48,10 +48,10 @@ std::int32_t printInfix(const Expression& left, const char* operatorText, const 
     };
 
     printOperand(left);
-    const std::size_t length = std::strlen(operatorText);
+    const std::size_t length = operatorText.size();
     if (position + length + 2 < capacity) {
         buffer[position] = ' ';
-        std::memcpy(buffer + position + 1, operatorText, length);
+        std::memcpy(buffer + position + 1, operatorText.data(), length);
         buffer[position + length + 1] = ' ';
         position += static_cast<std::uint32_t>(length + 2);
     } else {
@@ -100,7 +100,7 @@ BinaryExpression<operation>::~BinaryExpression() {
 
 template <Operation operation>
 std::int32_t BinaryExpression<operation>::print(char* buffer, std::uint32_t capacity) const {
-    return printInfix(*left, operatorText(operation).data(), *right, buffer, capacity);
+    return printInfix(*left, operatorText(operation), *right, buffer, capacity);
 }
 
 // The right operand is evaluated first, and for "^" and "choose" also made a whole number
