@@ -9,24 +9,27 @@
 //                                                                                  SIGHUP (6)
 //   prompt      editor: drops the      -         gives the modes       editor:     editor:
 //               line being typed (1);            back, stops;          takes the   gives the
-//               stream: ends the                 -> stopped; editor:   new width   modes
-//               program (2)                      after fg the modes    (1)         back,
-//                                                are the editor's                  ends;
-//                                                again, the line                   stream:
-//                                                drawn again (1)                   as (2)
-//   computing   abandons the line (3)  tick (4)  stops; -> stopped     records a   abandons
-//                                                                      resize (5)  the line,
+//               stream: ends the                 -> stopped            new width   modes
+//               program (2)                                            (1)         back,
+//                                                                                  ends;
+//                                                                                  stream:
+//                                                                                  as (2)
+//   computing   abandons the line (3)  tick (4)  gives the echo back,  records a   abandons
+//                                                stops; -> stopped     resize (5)  the line,
 //                                                                                  ends (2)
 //   note shown  abandons the line (3)  tick (4)  erases the note,      erases the  as
 //                                                gives the modes       note (5)    computing
 //                                                back, stops;
 //                                                -> stopped
-//   stopped     (SIGCONT, from fg or bg, continues it: in the foreground the modes it had
-//               are put back, the time stopped is added up, and the state is the one it
-//               was stopped in: prompt, or resumed)
-//   resumed     as computing. At the next tick, in the foreground, echo is held again and the
-//               echoed expression written again on a line of its own, then the note; in the
-//               background nothing is written until the answer.
+//   stopped     by Ctrl-Z, or by reading the terminal or changing its modes from the
+//               background. SIGCONT, from fg or bg, continues it: the time stopped is
+//               added up, and the state is the one it was stopped in: prompt, or resumed.
+//               At the prompt the editor's read is cut short (1): once in the foreground it
+//               takes its modes and the terminal's width again and draws the line again.
+//   resumed     as computing, the echo held again in the foreground. At the next tick in
+//               the foreground the echoed expression is written again on a line of its
+//               own, then the note; in the background nothing is written until the answer,
+//               which then comes with its echo on a line of its own.
 //   ending      default, for every signal: the session's handlers are gone
 //
 //   SIGINT, SIGTSTP, SIGTERM, SIGHUP and SIGQUIT that were ignored when the program started
@@ -36,7 +39,9 @@
 //   SIGINT, SIGTERM and SIGHUP always. A handler other than SIGINT's holds off SIGINT and
 //   the terminal signals while it runs, in every state, also after a stop.
 //
-//   (1) the editor's read of a key is cut short, and it acts on what happened.
+//   (1) the editor's read of a key is cut short, and it acts on what happened. Between its
+//       lines the editor's terminal echoes nothing, so that keys typed ahead show once,
+//       at the prompt that takes them.
 //   (2) once everything answered is written: at once while a read waits for input, else
 //       at the next read. In the script modes, Ctrl-C ends the program in every state,
 //       also after what was answered is written.
