@@ -1,6 +1,8 @@
 #include "console/keys.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace VELD::keys {
 
@@ -10,112 +12,67 @@ namespace {
 // Up), so that in a Ctrl-R search the key ends the search with the line found and then acts
 // on it, as readline does. Where the editor's key is itself a sequence (Alt-B, Delete's),
 // a Tab comes first: it is bound to nothing, and ends a search just as well.
-constexpr const wchar_t* UP = L"\x10";
-constexpr const wchar_t* DOWN = L"\x0e";
-constexpr const wchar_t* RIGHT = L"\x06";
-constexpr const wchar_t* LEFT = L"\x02";
-constexpr const wchar_t* HOME = L"\x01";
-constexpr const wchar_t* END = L"\x05";
-constexpr const wchar_t* DELETE = L"\t\x1b[3~";
-constexpr const wchar_t* WORD_RIGHT =
-    L"\t\x1b"
-    L"f";
-constexpr const wchar_t* WORD_LEFT =
-    L"\t\x1b"
-    L"b";
+constexpr const wchar_t *UP = L"\x10", *DOWN = L"\x0e", *RIGHT = L"\x06", *LEFT = L"\x02";
+constexpr const wchar_t *HOME = L"\x01", *END = L"\x05", *DELETE = L"\t\x1b[3~";
+constexpr const wchar_t *WORD_RIGHT =
+                            L"\t\x1b"
+                            L"f",
+                        *WORD_LEFT =
+                            L"\t\x1b"
+                            L"b";
 constexpr const wchar_t* NOTHING = L"";
 
 // Modifier numbers of xterm's sequences ("\e[1;5D"): 1 none, 2 Shift, 3 Alt, 5 Ctrl.
 constexpr int PLAIN = 1, ALT = 3, CTRL = 5;
 
-// A sequence's last byte, its number and its modifier: "\e[3;5~" is '~', 3 and 5, and the
-// older "\e[5D" is 'D', 1 and 5.
-const wchar_t* action(char final, int number, int modifier) {
-    const wchar_t* plain = NOTHING;
-    switch (final) {
-        case 'A':
-            plain = UP;
-            break;
-        case 'B':
-            plain = DOWN;
-            break;
-        case 'C':
-            plain = RIGHT;
-            break;
-        case 'D':
-            plain = LEFT;
-            break;
-        case 'H':
-            plain = HOME;
-            break;
-        case 'F':
-            plain = END;
-            break;
-        case '~':
-            plain = number == 1 || number == 7   ? HOME
-                    : number == 4 || number == 8 ? END
-                    : number == 3                ? DELETE
-                                                 : NOTHING;  // Insert, PageUp, F5...
-            break;
-        default:
-            break;  // F1-F4, Shift-arrows of rxvt, and the rest
+// The key of a sequence's last byte and number ("\e[3~" is '~' and 3); with Alt or Ctrl,
+// Left and Right move by words, and the rest do nothing.
+const wchar_t* keyOf(char final, int number, int modifier) {
+    constexpr struct {
+        char final;
+        int number;
+        const wchar_t* keys;
+    } KEYS[] = {{'A', 1, UP},   {'B', 1, DOWN}, {'C', 1, RIGHT}, {'D', 1, LEFT},
+                {'H', 1, HOME}, {'F', 1, END},  {'~', 1, HOME},  {'~', 7, HOME},
+                {'~', 4, END},  {'~', 8, END},  {'~', 3, DELETE}};
+    const wchar_t* plain = NOTHING;  // Insert, Page Up, F1-F12, Shift-arrows of rxvt, ...
+    for (const auto& key : KEYS) {
+        if (key.final == final && key.number == number) plain = key.keys;
     }
     if (modifier == PLAIN) return plain;
-    if (modifier == ALT || modifier == CTRL) {
-        if (plain == RIGHT) return WORD_RIGHT;
-        if (plain == LEFT) return WORD_LEFT;
-    }
-    return NOTHING;
+    if (modifier != ALT && modifier != CTRL) return NOTHING;
+    return plain == RIGHT ? WORD_RIGHT : plain == LEFT ? WORD_LEFT : NOTHING;
 }
 
-// The keypad in application mode ("\eOp" is 0) and rxvt's Ctrl-arrows ("\eOd").
-const wchar_t* applicationKey(char key) {
-    static const wchar_t* const KEYPAD[] = {L"0", L"1", L"2", L"3", L"4",
-                                            L"5", L"6", L"7", L"8", L"9"};
-    if (key >= 'p' && key <= 'y') return KEYPAD[key - 'p'];
-    switch (key) {
-        case 'j':
-            return L"*";
-        case 'k':
-            return L"+";
-        case 'm':
-            return L"-";
-        case 'n':
-            return L".";
-        case 'o':
-            return L"/";
-        case 'M':
-            return L"\n";
-        case 'c':
-            return WORD_RIGHT;
-        case 'd':
-            return WORD_LEFT;
-        default:
-            return action(key, 1, PLAIN);
-    }
+// "\eO" and a key: the keypad in application mode ("\eOp" is 0), rxvt's Ctrl-arrows
+// ("\eOd"), and xterm's arrows in application mode ("\eOD").
+const wchar_t* applicationKey(char key, int modifier) {
+    static constexpr char KEYPAD[] = "pqrstuvwxyjkmnoM";
+    static const wchar_t* const TYPED[] = {L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7",
+                                           L"8", L"9", L"*", L"+", L"-", L".", L"/", L"\n"};
+    const char* typed = modifier == PLAIN ? std::strchr(KEYPAD, key) : nullptr;
+    if (typed != nullptr && key != '\0') return TYPED[typed - KEYPAD];
+    if (key == 'c' || key == 'd') return keyOf(key == 'c' ? 'C' : 'D', 1, CTRL);
+    return keyOf(key, 1, modifier);
 }
 
 }  // namespace
 
 void Decoder::add(char byte, std::wstring& keys) {
-    if (!sequence.empty() || byte == '\x1b') {
-        sequence += byte;
-        // ESC and a key other than a sequence's is that key with Alt, as the editor binds it.
-        const std::size_t lead = sequence.size() > 2 && sequence[1] == '\x1b' ? 2 : 1;
-        if (sequence.size() == lead + 1 && byte != '[' && byte != 'O' &&
-            !(byte == '\x1b' && lead == 1)) {
-            sequence.pop_back();
-            keys.append(sequence.begin(), sequence.end());
-            sequence.clear();
-            return add(byte, keys);
-        }
-        if (const wchar_t* translated = translate(sequence)) {
-            keys += translated;
-            sequence.clear();
-        }
-        return;
+    if (sequence.empty() && byte != '\x1b') return character(byte, keys);
+    sequence += byte;
+    // ESC and a key other than a sequence's is that key with Alt, as the editor binds it.
+    const std::size_t lead = sequence.size() > 2 && sequence[1] == '\x1b' ? 2 : 1;
+    if (sequence.size() == lead + 1 && byte != '[' && byte != 'O' &&
+        !(byte == '\x1b' && lead == 1)) {
+        keys.append(sequence.begin(), sequence.end() - 1);
+        sequence.clear();
+        return add(byte, keys);
     }
-    character(byte, keys);
+    if (const wchar_t* translated = translate(sequence)) {
+        keys += translated;
+        sequence.clear();
+    }
 }
 
 void Decoder::character(char byte, std::wstring& keys) {
@@ -151,24 +108,21 @@ const wchar_t* translate(std::string_view sequence) {
     const std::string_view rest = sequence.substr(alt ? 2 : 1);
     if (rest.size() < 2) return nullptr;
     if (rest.size() > 32) return NOTHING;  // no key sends so much: a runaway sequence
-    if (rest[0] == 'O') return alt ? action(rest[1], 1, ALT) : applicationKey(rest[1]);
+    if (rest[0] == 'O') return applicationKey(rest[1], alt ? ALT : PLAIN);
     // "\e[" then numbers and ';', and a last byte; the Linux console's F1-F5 are "\e[[A".
     if (rest[1] == '[') return rest.size() < 3 ? nullptr : NOTHING;
-    std::size_t end = 1;
-    while (end < rest.size() && ((rest[end] >= '0' && rest[end] <= '?') ||
-                                 (rest[end] >= ' ' && rest[end] <= '/' && rest[end] != '$')))
-        ++end;
-    if (end == rest.size()) return nullptr;
-    const char final = rest[end];
-    if (!(final >= '@' && final <= '~') && final != '$') return NOTHING;
-    const std::string_view parameters = rest.substr(1, end - 1);
+    const std::size_t end = rest.find_first_not_of("0123456789:;<=>? !\"#%&'()*+,-./", 1);
+    if (end == std::string_view::npos) return nullptr;
+    if (rest[end] < '@' && rest[end] != '$') return NOTHING;  // not a last byte
+    const std::string parameters(rest.substr(1, end - 1));
     const std::size_t semicolon = parameters.find(';');
-    const int first = std::atoi(std::string(parameters.substr(0, semicolon)).c_str());
-    int modifier = semicolon != std::string_view::npos
-                       ? std::atoi(std::string(parameters.substr(semicolon + 1)).c_str())
-                       : (final != '~' && first > 1 ? first : PLAIN);
+    const int first = std::max(1, std::atoi(parameters.c_str()));
+    int modifier = semicolon != std::string::npos  ? std::atoi(parameters.c_str() + semicolon + 1)
+                   : rest[end] != '~' && first > 1 ? first  // the older "\e[5D"
+                                                   : PLAIN;
     if (alt && modifier == PLAIN) modifier = ALT;
-    return action(final, first == 0 ? 1 : first, modifier);
+    return keyOf(rest[end], rest[end] != '~' && semicolon == std::string::npos ? 1 : first,
+                 modifier);
 }
 
 std::wstring decode(std::string_view bytes) {

@@ -5,14 +5,17 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <csignal>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "console/answer.h"
+#include "console/keys.h"
 #include "console/program.h"
 #include "console/signals.h"
 #include "integer/integer.h"
@@ -202,6 +205,72 @@ TEST(Signals, IgnoredOnEntryStayIgnored) {
         sigaction(SIGINT, nullptr, &after);
         EXPECT_EQ(after.sa_handler, before);
     }
+}
+
+// Escape sequences as the common terminals send them, each read whole: the keys they give
+// the editor, and nothing for the keys it does not bind, whatever follows.
+TEST(Keys, SequencesAreReadWhole) {
+    const std::pair<const char*, const wchar_t*> rows[] = {
+        {"\x1b[D", L"\x02"},
+        {"\x1bOC", L"\x06"},
+        {"\x1b[A", L"\x10"},
+        {"\x1b[1;5D",
+         L"\t\x1b"
+         L"b"},
+        {"\x1b[5C",
+         L"\t\x1b"
+         L"f"},
+        {"\x1b\x1b[D",
+         L"\t\x1b"
+         L"b"},
+        {"\x1b[1;3C",
+         L"\t\x1b"
+         L"f"},
+        {"\x1bOd",
+         L"\t\x1b"
+         L"b"},
+        {"\x1b[7~", L"\x01"},
+        {"\x1b[4~", L"\x05"},
+        {"\x1b[3~", L"\t\x1b[3~"},
+        {"\x1b[1;2D", L""},
+        {"\x1b[5~", L""},
+        {"\x1b[2~", L""},
+        {"\x1b[24~", L""},
+        {"\x1bOP", L""},
+        {"\x1b[[A", L""},
+        {"\x1b[11^", L""},
+        {"\x1b[2$", L""},
+        {"\x1b[1;5A", L""},
+        {"\x1bOq", L"1"},
+        {"\x1b"
+         "b",
+         L"\x1b"
+         L"b"},
+        {"\x1bx[D", L"\x1bx[D"},
+    };
+    for (const auto& [sequence, expected] : rows) {
+        keys::Decoder decoder;
+        std::wstring got;
+        for (const char* byte = sequence; *byte != '\0'; ++byte)
+            decoder.add(*byte, got);
+        decoder.add('7', got);
+        EXPECT_EQ(got, std::wstring(expected) + L"7") << sequence + 1;
+    }
+}
+
+// In every locale the keys of any bytes turn back into the same bytes.
+TEST(Keys, BytesComeBackAsTheyWent) {
+    std::mt19937 random(20261208);
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        std::setlocale(LC_CTYPE, locale);
+        for (int trial = 0; trial < 2000; ++trial) {
+            std::string bytes(random() % 12, '\0');
+            for (char& byte : bytes)
+                byte = static_cast<char>(random() % 4 == 0 ? random() % 128 : random());
+            EXPECT_EQ(keys::encode(keys::decode(bytes)), bytes) << locale;
+        }
+    }
+    std::setlocale(LC_CTYPE, "C");
 }
 
 // With a terminal, every handler but SIGINT's holds off SIGINT and the terminal signals
