@@ -43,8 +43,9 @@ private:
     ::history* recalled = nullptr;
     std::string lastEntry;
     char text[LINE_LIMIT + 1];  // the last line read, its first LINE_LIMIT characters
-    // The keys still to give after Ctrl-C, whether the line being read is dropped, and
-    // whether the keys have ended (Ctrl-D on an empty line, or the terminal gone).
+    // The keys still to give (the rest of a sequence's, or those that end a line dropped by
+    // Ctrl-C), whether the line being read is dropped, and whether the keys have ended
+    // (Ctrl-D on an empty line, or the terminal gone).
     std::wstring pendingKeys;
     bool discarding = false;
     bool ended = false;
