@@ -371,39 +371,44 @@ TEST_F(Terminal, ACharacterOfSeveralBytesShowsAsTyped) {
               "Exp: 2  3\nExpression::buildExpression() - No vaild operation.\nExp:\n");
 }
 
-// Keys the editor leaves unbound insert nothing, as xterm and tmux, rxvt and the Linux
-// console send them; Ctrl- and Alt-arrows move by words, Home and End to the line's ends;
-// arrows end a Ctrl-R search with the line found. Keys typed at once after Enter wait for
-// the next prompt, and pasted lines are answered in turn.
+// In the C locale and in UTF-8, keys the editor leaves unbound insert nothing, as xterm and
+// tmux, rxvt and the Linux console send them; Ctrl- and Alt-arrows move by words, Home and End to
+// the line's ends; arrows end a Ctrl-R search with the line found. Keys typed at once after Enter
+// wait for the next prompt, and pasted lines are answered in turn.
 TEST_F(Terminal, KeysDoWhatTheySay) {
-    TmuxSession terminal(environment(), 100);
-    terminal.waitFor("Exp:");
-    terminal.type("12 + 345");
-    terminal.press("C-Left 6 M-Left 7 PPage NPage IC F1 F5 F12 S-Left C-Up");
-    for (const char* other : {"\x1b[11~", "\x1b[[A", "\x1b[2$", "\x1b[5^", "\x1bOP"})
-        terminal.type(other);  // F1 of rxvt and the Linux console, Shift-Insert, ...
-    terminal.type("8");
-    terminal.type("\x1bOc");     // rxvt's Ctrl-Right
-    terminal.type("9\x1b[7~1");  // rxvt's Home
-    terminal.press("End DC Enter");
-    EXPECT_NE(terminal.waitFor("\nExp:").find("(112 + 7863459) = 7863571"), std::string::npos);
-    const std::string once = "Exp: 112 + 7863459\n(112 + 7863459) = 7863571\n";
-    std::string answered = once;
-    for (const char* arrow : {"Left", "Right", "Up", "Down"}) {
-        terminal.press("C-r");
-        terminal.type("+ 7");
-        terminal.press(std::string(arrow) + " Enter");
-        answered += once;
+    for (const char* locale : {"LC_ALL=C", "LC_ALL=C.UTF-8"}) {
+        std::filesystem::remove(historyPath);
+        TmuxSession terminal(environment(locale), 100);
+        terminal.waitFor("Exp:");
+        terminal.type("12 + 345");
+        terminal.press("C-Left 6 M-Left 7 PPage NPage IC F1 F5 F12 S-Left C-Up");
+        for (const char* other : {"\x1b[11~", "\x1b[[A", "\x1b[2$", "\x1b[5^", "\x1bOP"})
+            terminal.type(other);  // F1 of rxvt and the Linux console, Shift-Insert, ...
+        terminal.type("8");
+        terminal.type("\x1bOc");     // rxvt's Ctrl-Right
+        terminal.type("9\x1b[7~1");  // rxvt's Home
+        terminal.press("End DC Enter");
+        EXPECT_NE(terminal.waitFor("\nExp:").find("(112 + 7863459) = 7863571"), std::string::npos);
+        const std::string once = "Exp: 112 + 7863459\n(112 + 7863459) = 7863571\n";
+        std::string answered = once;
+        for (const char* arrow : {"Left", "Right", "Up", "Down"}) {
+            terminal.press("C-r");
+            terminal.type("+ 7");
+            terminal.press(std::string(arrow) + " Enter");
+            answered += once;
+        }
+        EXPECT_EQ(terminal.waitFor(answered + "Exp:"), answered + "Exp:\n");
+        terminal.type("(30000 !) / (29999 !)\r5 + 5");
+        terminal.waitFor("= 30000\nExp: 5 + 5");
+        terminal.type("\r1 + 1\r2 + 2\r");
+        const std::string screen = terminal.waitFor("(2 + 2) = 4\nExp:");
+        EXPECT_EQ(screen.substr(answered.size()),
+                  "Exp: (30000 !) / (29999 !)\n((30000!) / (29999!)) = 30000\nExp: 5 + 5\n"
+                  "(5 + 5) = 10\nExp: 1 + 1\n(1 + 1) = 2\nExp: 2 + 2\n(2 + 2) = 4\nExp:\n")
+            << locale;
+        EXPECT_EQ(history(), "112 + 7863459\n(30000 !) / (29999 !)\n5 + 5\n1 + 1\n2 + 2\n")
+            << locale;
     }
-    EXPECT_EQ(terminal.waitFor(answered + "Exp:"), answered + "Exp:\n");
-    terminal.type("(30000 !) / (29999 !)\r5 + 5");
-    terminal.waitFor("= 30000\nExp: 5 + 5");
-    terminal.type("\r1 + 1\r2 + 2\r");
-    const std::string screen = terminal.waitFor("(2 + 2) = 4\nExp:");
-    EXPECT_EQ(screen.substr(answered.size()),
-              "Exp: (30000 !) / (29999 !)\n((30000!) / (29999!)) = 30000\nExp: 5 + 5\n"
-              "(5 + 5) = 10\nExp: 1 + 1\n(1 + 1) = 2\nExp: 2 + 2\n(2 + 2) = 4\nExp:\n");
-    EXPECT_EQ(history(), "112 + 7863459\n(30000 !) / (29999 !)\n5 + 5\n1 + 1\n2 + 2\n");
 }
 
 // In the C locale, and with no locale set at all, bytes above 127 are kept: shown as
