@@ -9,11 +9,14 @@
 #include <fstream>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 
 #include "common/text.h"
 #include "console/answer.h"
+#include "console/line_editor.h"
 #include "console/signals.h"
 #include "console/stream_lines.h"
 
@@ -167,6 +170,46 @@ Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, st
 Outcome runConsole(std::istream& in, std::ostream& out) {
     StreamLines lines(in, out, StreamLines::Use::dialogue);
     return runDialogue(lines, out, 0, nullptr);
+}
+
+int answerDialogue(std::istream& in, std::ostream& out, std::ostream& err,
+                   const Terminal& terminal) {
+    HistoryFile history(terminal.editing ? HistoryFile::defaultPath() : "", err);
+    std::optional<LineEditor> editor;
+    try {
+        if (terminal.editing) editor.emplace(out, history);
+    } catch (const std::runtime_error&) {
+        // Without the editor the terminal still works line by line.
+    }
+    // On the heap: its input block's pages are then touched only as input fills them, where
+    // an empty std::optional of it would be written over in full at every start.
+    std::unique_ptr<StreamLines> stream;
+    if (!editor) {
+        stream = std::make_unique<StreamLines>(
+            in, out,
+            terminal.output ? StreamLines::Use::terminalDialogue : StreamLines::Use::dialogue);
+    }
+    LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
+    const signals::Session session(
+        {.interrupts =
+             editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
+         .editorFd = editor ? STDIN_FILENO : signals::NONE,
+         .noteFd = terminal.dialogueNote ? STDERR_FILENO : signals::NONE,
+         .answers = editor ? nullptr : &out});  // the editor's answers are shown at once
+    // Typed at a terminal, the line's own end leaves the echo at the start of a line;
+    // otherwise it follows the prompt.
+    const Outcome end =
+        runDialogue(lines, out, editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
+    const int error = errno;  // the failed read or write's reason, before anything else
+    if (end == Outcome::outputFailed) return reportFailure(err, "write output", error);
+    if (end == Outcome::inputFailed) return reportFailure(err, "read input", error);
+    // Ctrl-C between lines: what has been answered is written, then the program ends as
+    // SIGINT ends it.
+    if (end == Outcome::interrupted) endByInterrupt(out);
+    // At the end of input typed at a terminal, finish the prompt's line for the shell; a
+    // file or pipe gets the transcript as it stands.
+    if (end == Outcome::endOfInput && terminal.input && terminal.output) out << '\n';
+    return finish(out, err);
 }
 
 int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,

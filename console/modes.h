@@ -26,6 +26,11 @@ struct Terminal {
     bool scriptNote = false;  // the script modes' note may be drawn: standard error is a terminal
 };
 
+// The dialogue over standard input: at a terminal through the line editor, with the note
+// behind a long line's echo where standard error shows the same terminal. Returns the exit
+// status, 0 when the dialogue ended, 1 when input or output failed (reported on `err`).
+int answerDialogue(std::istream& in, std::ostream& out, std::ostream& err,
+                   const Terminal& terminal);
 // The dialogue over `lines`: each line answered in the dialogue's form, empty lines
 // skipped, and a cut line noted on `notes`, when given. The echo starts `column` characters
 // into its line (where a note may show behind it).

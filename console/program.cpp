@@ -1,21 +1,10 @@
 // The program's usage, its options, and the mode they choose.
 #include "console/program.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <istream>
-#include <memory>
-#include <optional>
 #include <ostream>
-#include <stdexcept>
 #include <string_view>
 #include <vector>
-
-#include "console/line_editor.h"
-#include "console/signals.h"
-#include "console/stream_lines.h"
 
 #ifndef EXACTCALC_VERSION
 #define EXACTCALC_VERSION "unknown"
@@ -49,8 +38,6 @@ constexpr const char* USAGE =
     "Exit status: 0 when every expression was answered (or the dialogue ended), 1 when one\n"
     "was a fault, a file could not be opened, or output or input failed, 2 for arguments it\n"
     "does not take.\n";
-
-}  // namespace
 
 // What the command line asks for: its mode, and the words that are not options (the
 // expression's, or the files of --values).
@@ -94,6 +81,8 @@ Mode parseOptions(int argc, const char* const argv[], std::ostream& err) {
     return mode;
 }
 
+}  // namespace
+
 int runProgram(int argc, const char* const argv[], std::istream& in, std::ostream& out,
                std::ostream& err, const Terminal& terminal) {
     const Mode mode = parseOptions(argc, argv, err);
@@ -115,42 +104,7 @@ int runProgram(int argc, const char* const argv[], std::istream& in, std::ostrea
         case Mode::dialogue:
             break;
     }
-    HistoryFile history(terminal.editing ? HistoryFile::defaultPath() : "", err);
-    std::optional<LineEditor> editor;
-    try {
-        if (terminal.editing) editor.emplace(out, history);
-    } catch (const std::runtime_error&) {
-        // Without the editor the terminal still works line by line.
-    }
-    // On the heap: its input block's pages are then touched only as input fills them, where
-    // an empty std::optional of it would be written over in full at every start.
-    std::unique_ptr<StreamLines> stream;
-    if (!editor) {
-        stream = std::make_unique<StreamLines>(
-            in, out,
-            terminal.output ? StreamLines::Use::terminalDialogue : StreamLines::Use::dialogue);
-    }
-    LineSource& lines = editor ? static_cast<LineSource&>(*editor) : *stream;
-    const signals::Session session(
-        {.interrupts =
-             editor ? signals::Interrupts::discardLine : signals::Interrupts::endBetweenLines,
-         .editorFd = editor ? STDIN_FILENO : signals::NONE,
-         .noteFd = terminal.dialogueNote ? STDERR_FILENO : signals::NONE,
-         .answers = editor ? nullptr : &out});  // the editor's answers are shown at once
-    // Typed at a terminal, the line's own end leaves the echo at the start of a line;
-    // otherwise it follows the prompt.
-    const Outcome end =
-        runDialogue(lines, out, editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
-    const int error = errno;  // the failed read or write's reason, before anything else
-    if (end == Outcome::outputFailed) return reportFailure(err, "write output", error);
-    if (end == Outcome::inputFailed) return reportFailure(err, "read input", error);
-    // Ctrl-C between lines: what has been answered is written, then the program ends as
-    // SIGINT ends it.
-    if (end == Outcome::interrupted) endByInterrupt(out);
-    // At the end of input typed at a terminal, finish the prompt's line for the shell; a
-    // file or pipe gets the transcript as it stands.
-    if (end == Outcome::endOfInput && terminal.input && terminal.output) out << '\n';
-    return finish(out, err);
+    return answerDialogue(in, out, err, terminal);
 }
 
 }  // namespace VELD
