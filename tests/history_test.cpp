@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -195,6 +196,32 @@ TEST_F(HistoryTest, ATrimCutShortTearsNoEntry) {
     EXPECT_EQ(info.st_mode & 0777, 0644u);
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
+// A trim that finds no room for the new file leaves the file as it is, the entry saved and
+// nothing beside it, and goes on saving; once there is room the next entry trims it.
+TEST_F(HistoryTest, ATrimWithoutRoomKeepsSaving) {
+    const std::string disk = folder + "/disk";
+    std::filesystem::create_directory(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16k") != 0) GTEST_SKIP() << "no tmpfs";
+    path = disk + "/history";
+    std::string text;
+    for (int k = 0; k < 1000; ++k)
+        text += std::to_string(k) + " + 1\n";
+    write(text);
+    std::ofstream(disk + "/filler", std::ios::binary) << std::string(8192, 'f');
+    std::ostringstream err;
+    HistoryFile file(path, err);
+    file.load();
+    file.append("1 + 2");
+    EXPECT_TRUE(contents() == text + "1 + 2\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), {}), 2);
+    std::filesystem::remove(disk + "/filler");
+    file.append("3 + 4");
+    const std::string kept = text.substr(text.find('\n', text.find('\n') + 1) + 1);
+    EXPECT_TRUE(contents() == kept + "1 + 2\n3 + 4\n");
+    EXPECT_EQ(err.str(), "");
+    umount(disk.c_str());
 }
 
 }  // namespace
