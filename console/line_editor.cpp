@@ -164,8 +164,7 @@ Outcome LineEditor::read(std::string_view& line, bool& cut) {
     discarding = false;
     ended = false;
     pendingKeys.clear();
-    keys.flush(pendingKeys);
-    pendingKeys.clear();
+    keys = keys::Decoder();
     recalling = -1;
     typed.clear();
     int count = 0;
