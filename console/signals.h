@@ -118,7 +118,8 @@ bool endRequested();
 // A stream is about to wait for input, or has stopped waiting: while it waits, Ctrl-C ends
 // the program at once.
 void setWaiting(bool waiting);
-// Ends the program as Ctrl-C's default action does.
+// Gives the terminal back and ends the program as the default action of the signal that
+// asked does (Ctrl-C's SIGINT, or SIGTERM or SIGHUP).
 [[noreturn]] void endByInterrupt();
 
 // What has happened since it was last asked: bits of RESIZED and RESUMED.
