@@ -28,6 +28,13 @@ namespace {
 using namespace std::chrono_literals;
 using testing::TmuxSession;
 
+// True when the program runs under valgrind, which does not stop a program that raises
+// SIGTSTP in its handler.
+bool underValgrind() {
+    const char* front = testing::launcher();
+    return front != nullptr && std::strstr(front, "valgrind") != nullptr;
+}
+
 // How many times `part` shows in `text`.
 int occurrences(const std::string& text, const std::string& part) {
     int seen = 0;
@@ -239,10 +246,7 @@ TEST_F(Terminal, AFullDiskKeepsHistoryEntriesWhole) {
 // fg the echo is written again on a line of its own, which the answer completes. Keys
 // typed while the note shows again wait for the next prompt.
 TEST_F(Terminal, StopAndContinueDuringALongLine) {
-    const char* front = testing::launcher();
-    if (front != nullptr && std::strstr(front, "valgrind") != nullptr) {
-        GTEST_SKIP() << "valgrind does not stop a program that raises SIGTSTP in its handler";
-    }
+    if (underValgrind()) GTEST_SKIP() << "valgrind does not stop a program that stops itself";
     TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
                          {.width = 200, .inShell = true});
     terminal.waitFor("Exp:");
@@ -454,10 +458,7 @@ TEST_F(Terminal, SignalsIgnoredOnEntryStayIgnored) {
 // Ctrl-Z and fg twice at one prompt: each time the prompt and the line typed are shown
 // again, and the editor's keys work on them.
 TEST_F(Terminal, StopAndContinueAtThePrompt) {
-    const char* front = testing::launcher();
-    if (front != nullptr && std::strstr(front, "valgrind") != nullptr) {
-        GTEST_SKIP() << "valgrind does not stop a program that raises SIGTSTP in its handler";
-    }
+    if (underValgrind()) GTEST_SKIP() << "valgrind does not stop a program that stops itself";
     TmuxSession terminal(environment(), {.width = 200, .inShell = true});
     terminal.waitFor("Exp:");
     terminal.type("(7 choose 3) + 2");
@@ -493,10 +494,7 @@ TEST_F(Terminal, StopAndContinueAtThePrompt) {
 // terminal's new width, and what is answered is what is shown. An answer that comes in the
 // background stands on a line of its own with its echo.
 TEST_F(Terminal, BackgroundAndAResizeWhileStopped) {
-    const char* front = testing::launcher();
-    if (front != nullptr && std::strstr(front, "valgrind") != nullptr) {
-        GTEST_SKIP() << "valgrind does not stop a program that raises SIGTSTP in its handler";
-    }
+    if (underValgrind()) GTEST_SKIP() << "valgrind does not stop a program that stops itself";
     TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
                          {.width = 100, .inShell = true});
     int stops = 0;
