@@ -56,6 +56,32 @@ const wchar_t* applicationKey(char key, int modifier) {
     return keyOf(key, 1, modifier);
 }
 
+// What an escape sequence does: the keys it stands for, "" when it is swallowed (a key the
+// editor does not bind, or a sequence not known), or null while it is not yet complete.
+// `sequence` starts with ESC.
+const wchar_t* translate(std::string_view sequence) {
+    // Alt with an arrow comes as ESC before the arrow's sequence on some terminals.
+    const bool alt = sequence.size() > 1 && sequence[1] == '\x1b';
+    const std::string_view rest = sequence.substr(alt ? 2 : 1);
+    if (rest.size() < 2) return nullptr;
+    if (rest.size() > 32) return NOTHING;  // no key sends so much: a runaway sequence
+    if (rest[0] == 'O') return applicationKey(rest[1], alt ? ALT : PLAIN);
+    // "\e[" then numbers and ';', and a last byte; the Linux console's F1-F5 are "\e[[A".
+    if (rest[1] == '[') return rest.size() < 3 ? nullptr : NOTHING;
+    const std::size_t end = rest.find_first_not_of("0123456789:;<=>? !\"#%&'()*+,-./", 1);
+    if (end == std::string_view::npos) return nullptr;
+    if (rest[end] < '@' && rest[end] != '$') return NOTHING;  // not a last byte
+    const std::string parameters(rest.substr(1, end - 1));
+    const std::size_t semicolon = parameters.find(';');
+    const int first = std::max(1, std::atoi(parameters.c_str()));
+    int modifier = semicolon != std::string::npos  ? std::atoi(parameters.c_str() + semicolon + 1)
+                   : rest[end] != '~' && first > 1 ? first  // the older "\e[5D"
+                                                   : PLAIN;
+    if (alt && modifier == PLAIN) modifier = ALT;
+    return keyOf(rest[end], rest[end] != '~' && semicolon == std::string::npos ? 1 : first,
+                 modifier);
+}
+
 }  // namespace
 
 void Decoder::add(char byte, std::wstring& keys) {
@@ -100,29 +126,6 @@ void Decoder::flush(std::wstring& keys) {
     state = {};
     held = 0;
     sequence.clear();
-}
-
-const wchar_t* translate(std::string_view sequence) {
-    // Alt with an arrow comes as ESC before the arrow's sequence on some terminals.
-    const bool alt = sequence.size() > 1 && sequence[1] == '\x1b';
-    const std::string_view rest = sequence.substr(alt ? 2 : 1);
-    if (rest.size() < 2) return nullptr;
-    if (rest.size() > 32) return NOTHING;  // no key sends so much: a runaway sequence
-    if (rest[0] == 'O') return applicationKey(rest[1], alt ? ALT : PLAIN);
-    // "\e[" then numbers and ';', and a last byte; the Linux console's F1-F5 are "\e[[A".
-    if (rest[1] == '[') return rest.size() < 3 ? nullptr : NOTHING;
-    const std::size_t end = rest.find_first_not_of("0123456789:;<=>? !\"#%&'()*+,-./", 1);
-    if (end == std::string_view::npos) return nullptr;
-    if (rest[end] < '@' && rest[end] != '$') return NOTHING;  // not a last byte
-    const std::string parameters(rest.substr(1, end - 1));
-    const std::size_t semicolon = parameters.find(';');
-    const int first = std::max(1, std::atoi(parameters.c_str()));
-    int modifier = semicolon != std::string::npos  ? std::atoi(parameters.c_str() + semicolon + 1)
-                   : rest[end] != '~' && first > 1 ? first  // the older "\e[5D"
-                                                   : PLAIN;
-    if (alt && modifier == PLAIN) modifier = ALT;
-    return keyOf(rest[end], rest[end] != '~' && semicolon == std::string::npos ? 1 : first,
-                 modifier);
 }
 
 std::wstring decode(std::string_view bytes) {

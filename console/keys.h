@@ -33,11 +33,6 @@ private:
     std::string sequence;  // an escape sequence begun
 };
 
-// What an escape sequence does: the keys it stands for, "" when it is swallowed (a key the
-// editor does not bind, or a sequence not known), or null while it is not yet complete.
-// `sequence` starts with ESC.
-const wchar_t* translate(std::string_view sequence);
-
 // The keys of `bytes`, and the bytes of `keys`: each the other's inverse.
 std::wstring decode(std::string_view bytes);
 std::string encode(std::wstring_view keys);

@@ -488,8 +488,9 @@ Computing::~Computing() {
             shared.echoHeld = 0;
             shared.state = PROMPT;
         });
+    } else {
+        shared.state = PROMPT;
     }
-    shared.state = PROMPT;
     shared.events = 0;
     const int left = interruptRequested.exchange(0);
     if (left == INTERRUPT_DUE && shared.interrupts != Interrupts::discardLine) {

@@ -1,31 +1,17 @@
 #include "integer/progress.h"
 
 #include <cmath>
+#include <cstddef>
 
 namespace VELD {
 
 Progress progress;
 
 const char* stepName(Step step) {
-    switch (step) {
-        case Step::factorial:
-            return "factorial";
-        case Step::choose:
-            return "choose";
-        case Step::power:
-            return "power";
-        case Step::product:
-            return "product";
-        case Step::quotient:
-            return "quotient";
-        case Step::reducing:
-            return "reducing";
-        case Step::printing:
-            return "printing";
-        case Step::none:
-            break;
-    }
-    return "";
+    // In the order of Step, none first.
+    static constexpr const char* NAMES[] = {"",        "factorial", "choose",   "power",
+                                            "product", "quotient",  "reducing", "printing"};
+    return NAMES[static_cast<std::size_t>(step)];
 }
 
 namespace cost {
