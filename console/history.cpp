@@ -1,8 +1,5 @@
-// The history file. It is read from its end only, so a huge or foreign file costs no more
-// than a small one, and written only by appending whole lines under an exclusive lock, so
-// sessions at once never undo each other's lines. Trimming writes the kept entries to a new
-// file beside it and renames that over it, under the same lock: a trim cut short anywhere
-// leaves the file whole, as it was or as trimmed.
+// The history file: read from its end only, so a huge or foreign file costs no more than a
+// small one; appended to and trimmed under an exclusive lock (history.h).
 #include "console/history.h"
 
 #include <fcntl.h>

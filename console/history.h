@@ -33,7 +33,7 @@ public:
     // Adds an entry at the end of the file at once, so that nothing is lost however the
     // session ends; an entry is whole or absent, also on a full disk. Sessions running at
     // once each add their own lines: the file is only ever appended to, and trimmed by
-    // putting a new file in its place, under a lock.
+    // renaming a new file over it, so that a trim cut short leaves it whole.
     void append(std::string_view line);
 
 private:

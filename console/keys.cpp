@@ -13,13 +13,8 @@ namespace {
 // on it, as readline does. Where the editor's key is itself a sequence (Alt-B, Delete's),
 // a Tab comes first: it is bound to nothing, and ends a search just as well.
 constexpr const wchar_t *UP = L"\x10", *DOWN = L"\x0e", *RIGHT = L"\x06", *LEFT = L"\x02";
-constexpr const wchar_t *HOME = L"\x01", *END = L"\x05", *DELETE = L"\t\x1b[3~";
-constexpr const wchar_t *WORD_RIGHT =
-                            L"\t\x1b"
-                            L"f",
-                        *WORD_LEFT =
-                            L"\t\x1b"
-                            L"b";
+constexpr const wchar_t *HOME = L"\x01", *END = L"\x05", *DELETE = L"\t\033[3~";
+constexpr const wchar_t *WORD_RIGHT = L"\t\033f", *WORD_LEFT = L"\t\033b";
 constexpr const wchar_t* NOTHING = L"";
 
 // Modifier numbers of xterm's sequences ("\e[1;5D"): 1 none, 2 Shift, 3 Alt, 5 Ctrl.

@@ -17,18 +17,16 @@ inline constexpr int EXIT_USAGE = 2;     // arguments the program does not take
 
 // What the program found out about its standard streams.
 struct Terminal {
-    bool input = false;    // standard input is a terminal
-    bool output = false;   // standard output is a terminal
-    bool editing = false;  // lines are read through the line editor
-    // The dialogue's note may be drawn behind the echo: standard error is the terminal that
-    // shows standard output.
-    bool dialogueNote = false;
-    bool scriptNote = false;  // the script modes' note may be drawn: standard error is a terminal
+    bool input = false;         // standard input is a terminal
+    bool output = false;        // standard output is a terminal
+    bool editing = false;       // lines are read through the line editor
+    bool dialogueNote = false;  // standard error is the terminal that shows standard output
+    bool scriptNote = false;    // standard error is a terminal
 };
 
 // The dialogue over standard input: at a terminal through the line editor, with the note
-// behind a long line's echo where standard error shows the same terminal. Returns the exit
-// status, 0 when the dialogue ended, 1 when input or output failed (reported on `err`).
+// behind a long line's echo where `terminal` allows. Returns the exit status: 0 when the
+// dialogue ended, 1 when input or output failed (reported on `err`).
 int answerDialogue(std::istream& in, std::ostream& out, std::ostream& err,
                    const Terminal& terminal);
 // The dialogue over `lines`: each line answered in the dialogue's form, empty lines
@@ -38,14 +36,11 @@ Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, st
 // The dialogue over a stream.
 Outcome runConsole(std::istream& in, std::ostream& out);
 
-// The script modes: each expression's value alone on a line of its own, no prompt and no
-// echo, of any length; a fault gives an empty line there and its message on standard error
-// with its place. The exit status is 0 when every expression was answered, 1 when one was a
-// fault (the rest are still answered), a file could not be opened or read, or output
-// failed. answerArguments answers `words` joined with single spaces as one expression, its
-// fault as "exactcalc: MESSAGE" (an empty one is a fault). answerValues answers the lines of
-// each file in turn ("-", or none at all, is `in`), its faults as "exactcalc: FILE:N:
-// MESSAGE", or "line N" on `in`; a line of white space gives an empty line. Both stop at a
+// The script modes: each expression's value alone on a line, of any length; a fault gives
+// an empty line there and its message on standard error with its place, and the exit status
+// 1, as does a file that cannot be opened or read, or output that fails. answerArguments
+// answers `words` joined with single spaces; answerValues the lines of each file in turn
+// ("-", or none at all, is `in`), a line of white space with an empty line. Both stop at a
 // line that quits (scriptQuits).
 int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
                     std::ostream& err, const Terminal& terminal);

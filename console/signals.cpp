@@ -11,10 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -32,9 +30,9 @@ using std::chrono::milliseconds;
 enum : int { PROMPT, COMPUTING };
 
 // "Erase to the end of the screen": the note, from the echo's end where the cursor stands.
-// A note on a line of its own (the script modes') is erased to the end of its line
-// instead: it never wraps, and erasing a whole screen from its top left corner would make
-// some terminals (tmux) keep the screen, note and all, in their scrollback.
+// A note on a line of its own (the script modes') never wraps and is erased to the end of
+// its line: erasing a screen from its top left corner makes some terminals (tmux) keep it,
+// note and all, in their scrollback.
 constexpr char ERASE_NOTE[] = "\x1b[J";
 constexpr char ERASE_LINE[] = "\x1b[K";
 
@@ -62,20 +60,19 @@ struct Shared {
 
 Shared shared;
 
-// The note of the line being computed, drawn from the tick hook on the program's thread:
-// its first delay, what it says Ctrl-C does, the echo's text and end, and its start.
+// The note of the line being computed, drawn from the tick hook on the program's thread.
 struct Note {
     milliseconds delay{1000};
-    const char* action = "abandons";
+    const char* action = "abandons";  // what Ctrl-C does; null where it does nothing
     bool running = false;
-    std::size_t column = 0;
+    std::size_t column = 0;  // where the echo ends
     std::string echo;
     bool echoLost = false;  // continued, and the echo not yet written again
     Clock::time_point started;
     int stoppedBefore = 0;            // stoppedMilliseconds at the start
     std::ostream* answers = nullptr;  // what has been answered, flushed at the first tick
     bool flushed = false;
-    // The step the note last named: which claim, when it started (less time stopped), and
+    // The step the note last named: which run, when it started (less time stopped), and
     // the share shown, which never falls.
     std::uint64_t run = 0;
     Clock::time_point stepStarted;
@@ -98,9 +95,9 @@ std::string spoken(double seconds) {
     return std::to_string(round(seconds / 3600)) + " h";
 }
 
-// What the note says of the step running, from the record the computation keeps: its name,
-// and where its model gives one, its share done (never falling, and below 100% while it
-// runs) and, once it has run two seconds, the time left at the rate so far.
+// What the note says of the step running, from the computation's record: its name and,
+// where its model gives one, its share done (never falling, below 100% while it runs) and,
+// once it has run two seconds, the time left at the rate so far.
 struct StepText {
     std::string name;  // with the share: "factorial 40%"; empty when no step is named
     std::string left;  // "about 18 s left", or empty
@@ -134,22 +131,27 @@ void writeQuietly(const char* text, std::size_t length) {
     }
 }
 
+sigset_t setOf(std::initializer_list<int> numbers) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int number : numbers)
+        sigaddset(&set, number);
+    return set;
+}
+
 // Runs `work` with the signals of `set` held off.
 template <typename Work>
-void withHeld(const sigset_t& set, Work work) {
+void held(const sigset_t& set, Work work) {
     sigset_t before;
     sigprocmask(SIG_BLOCK, &set, &before);
     work();
     sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
-// Applies modes with SIGTTOU held off, so that a process that has just been sent to the
-// background is not stopped for it.
+// Applies modes with SIGTTOU held off, so that a process just sent to the background is
+// not stopped for it.
 void applyModes(const termios& modes) {
-    sigset_t ttou;
-    sigemptyset(&ttou);
-    sigaddset(&ttou, SIGTTOU);
-    withHeld(ttou, [&] { tcsetattr(shared.fd, TCSANOW, &modes); });
+    held(setOf({SIGTTOU}), [&] { tcsetattr(shared.fd, TCSANOW, &modes); });
 }
 
 void eraseNote() {
@@ -193,10 +195,8 @@ extern "C" void onStop(int number) {
     struct sigaction stop {};
     stop.sa_handler = SIG_DFL;
     sigaction(number, &stop, &before);
-    sigset_t held;
-    sigemptyset(&held);
-    sigaddset(&held, number);
-    sigprocmask(SIG_UNBLOCK, &held, nullptr);
+    const sigset_t self = setOf({number});
+    sigprocmask(SIG_UNBLOCK, &self, nullptr);
     timespec stopped{}, continued{};
     clock_gettime(CLOCK_MONOTONIC, &stopped);
     raise(number);
@@ -206,10 +206,9 @@ extern "C" void onStop(int number) {
     sigaction(number, &before, nullptr);
 }
 
-// Continued, after any stop (Ctrl-Z, or a read or a change of modes from the background):
-// while a line is computed, in the foreground, the echo is held again (a job brought to the
-// foreground is always sent SIGCONT); the editor puts its own modes back when it sees the
-// event.
+// Continued after any stop: while a line is computed in the foreground the echo is held
+// again (a job brought to the foreground is always sent SIGCONT); the editor puts its own
+// modes back when it sees the event.
 extern "C" void onContinue(int) {
     if (shared.state == COMPUTING) {
         if (shared.echoHeld != 0 && inForeground()) applyModes(shared.quiet);
@@ -232,10 +231,9 @@ extern "C" void onEnding(int number) {
     raise(number);
 }
 
-// SIGTERM and SIGHUP end the program as Ctrl-C does where it ends it, in every mode: a
-// computation is abandoned at its next test, what has been answered is written, and the
-// program ends by the signal. While a read waits (for input, or at the editor's prompt for
-// a key) everything answered is written already, so it ends at once.
+// SIGTERM and SIGHUP end the program as Ctrl-C does where it ends it: a computation is
+// abandoned at its next test, what has been answered is written, and the program ends by
+// the signal; at once while a read waits (for input, or at the editor's prompt for a key).
 extern "C" void onTerminate(int number) {
     shared.endSignal = number;
     if (shared.state == COMPUTING) {
@@ -276,20 +274,13 @@ struct sigaction previous[std::size(HANDLERS)];
 bool installed[std::size(HANDLERS)];
 
 // The terminal signals: held off while the note is drawn, the modes change, or a handler runs.
-sigset_t terminalSignals() {
-    sigset_t set;
-    sigemptyset(&set);
+const sigset_t TERMINAL_SIGNALS = [] {
+    sigset_t set = setOf({});
     for (const Handler& row : HANDLERS) {
         if (row.terminal) sigaddset(&set, row.number);
     }
     return set;
-}
-
-// Runs `work` with the terminal signals held off.
-template <typename Work>
-void held(Work work) {
-    withHeld(terminalSignals(), work);
-}
+}();
 
 void setTimer(milliseconds first, milliseconds every) {
     auto toTimeval = [](milliseconds ms) {
@@ -302,7 +293,7 @@ void setTimer(milliseconds first, milliseconds every) {
 
 // Writes `text` to the note's terminal, and records whether the note is shown after it.
 void draw(const std::string& text, bool shown) {
-    held([&] {
+    held(TERMINAL_SIGNALS, [&] {
         writeQuietly(text.data(), text.size());
         shared.noteShown = shown ? 1 : 0;
     });
@@ -335,8 +326,7 @@ milliseconds configuredDelay() {
     const char* text = std::getenv("EXACTCALC_STATUS_DELAY_MS");
     char* end = nullptr;
     const long value = text == nullptr ? 0 : std::strtol(text, &end, 10);
-    const bool valid = value >= 1 && value <= 3600000 && *end == '\0';
-    return milliseconds(valid ? value : 1000);
+    return milliseconds(value >= 1 && value <= 3600000 && *end == '\0' ? value : 1000);
 }
 
 // At each tick: the longest note that fits before the last column of its line (where some
@@ -375,7 +365,7 @@ void refresh() {
         text.append("]");
         if (room && text.size() <= width - 1 - at) {
             if (shared.echoHeld == 0 && shared.haveOriginal) {
-                held([&] {
+                held(TERMINAL_SIGNALS, [&] {
                     shared.echoHeld = 1;
                     applyModes(shared.quiet);
                 });
@@ -391,7 +381,6 @@ void refresh() {
 Session::Session(const Setup& setup) {
     shared.state = PROMPT;
     shared.interrupts = setup.interrupts;
-    note.answers = setup.answers;
     for (std::atomic<int>* flag :
          {&shared.promptInterrupt, &shared.endPending, &shared.endSignal, &shared.waiting,
           &shared.events, &shared.noteShown, &shared.echoHeld})
@@ -402,13 +391,9 @@ Session::Session(const Setup& setup) {
     shared.haveOriginal = shared.fd != NONE && tcgetattr(shared.fd, &shared.original) == 0;
     shared.quiet = shared.original;
     shared.quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
+    note.answers = setup.answers;
     note.delay = configuredDelay();
-    note.action = setup.interrupts == Interrupts::endProgram ? "ends" : "abandons";
     note.run = 0;
-    // A handler holds off SIGINT, so that an interrupt is never overwritten by a tick, and
-    // the terminal signals; SIGINT's own holds off nothing.
-    sigset_t mask = terminalSignals();
-    sigaddset(&mask, SIGINT);
     const bool timer = setup.noteFd != NONE || setup.answers != nullptr;
     for (std::size_t k = 0; k < std::size(HANDLERS); ++k) {
         const Handler& row = HANDLERS[k];
@@ -418,15 +403,19 @@ Session::Session(const Setup& setup) {
         if (row.mayBeIgnored && previous[k].sa_handler == SIG_IGN) continue;
         struct sigaction action {};
         action.sa_handler = row.handler;
-        action.sa_mask = mask;
-        if (row.number == SIGINT) sigemptyset(&action.sa_mask);
+        // Every handler but SIGINT's holds off SIGINT, so that a tick never overwrites an
+        // interrupt, and the terminal signals.
+        action.sa_mask = row.number == SIGINT ? setOf({}) : TERMINAL_SIGNALS;
+        if (row.number != SIGINT) sigaddset(&action.sa_mask, SIGINT);
         action.sa_flags = row.flags;
         sigaction(row.number, &action, nullptr);
         installed[k] = true;
     }
-    // Ctrl-C does nothing where it was ignored when the program started: the note does
-    // not offer it.
-    if (!installed[0]) note.action = nullptr;
+    // Where Ctrl-C was ignored when the program started it does nothing: the note does not
+    // offer it.
+    note.action = !installed[0]                                ? nullptr
+                  : setup.interrupts == Interrupts::endProgram ? "ends"
+                                                               : "abandons";
     // Without a note, a tick every delay while the session lasts: far cheaper than a timer
     // set and cleared for every line.
     if (setup.noteFd == NONE && setup.answers != nullptr) setTimer(note.delay, note.delay);
@@ -452,13 +441,12 @@ Computing::Computing(std::size_t column, std::string_view echo) {
     // A request to end that came between two lines, before this computation could be
     // interrupted, abandons it at once: the program ends after the lines answered.
     if (shared.endPending != 0) interruptRequested = INTERRUPT_DUE;
-    // The editor's terminal echoes nothing between its lines.
-    if (shared.editorFd != NONE) shared.echoHeld = 1;
+    if (shared.editorFd != NONE) shared.echoHeld = 1;  // it echoes nothing between lines
     note.flushed = false;
     note.started = Clock::now();
     if (shared.noteFd == NONE) {
-        // Without a note, the session's timer ticks all along; the first tick a delay
-        // into the computation flushes what has been answered.
+        // Without a note the session's timer ticks all along; the first tick a delay into
+        // the computation flushes what has been answered.
         if (note.answers != nullptr) tickHook = &refresh;
         return;
     }
@@ -482,7 +470,7 @@ Computing::~Computing() {
         if (shared.noteShown != 0) show("");
     }
     if (shared.echoHeld != 0) {
-        held([] {
+        held(TERMINAL_SIGNALS, [] {
             // The editor takes the terminal from its modes between lines as they are.
             if (shared.editorFd == NONE && inForeground()) applyModes(shared.original);
             shared.echoHeld = 0;
@@ -514,10 +502,8 @@ void endByInterrupt() {
     giveTerminalBack();
     const int number = shared.endSignal != 0 ? shared.endSignal.load() : SIGINT;
     signal(number, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, number);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    const sigset_t self = setOf({number});
+    sigprocmask(SIG_UNBLOCK, &self, nullptr);
     raise(number);
     std::_Exit(128 + number);  // held off: end as it would have ended the program
 }
