@@ -30,6 +30,18 @@ enum class Path { portable, assembly };
 // The path of this build: assembly where EXACTCALC_ASM is set.
 inline constexpr Path NATIVE = EXACTCALC_ASM ? Path::assembly : Path::portable;
 
+// The words the kernels have worked on, a pass of k stages over n words counting k n:
+// counted only in the build that tests the progress models against the work done
+// (EXACTCALC_WORK_COUNT). Elsewhere nothing is counted and nothing is paid.
+#ifdef EXACTCALC_WORK_COUNT
+inline std::uint64_t wordsWorked = 0;
+inline void countWords(std::uint64_t n) {
+    wordsWorked += n;
+}
+#else
+inline void countWords(std::uint64_t) {}
+#endif
+
 // a[0..n) += (or -= when `subtract`) the chunks that next(i) gives for words i and i+1,
 // from word i on with the carry or borrow `flag`. Four chunks a step, so that the carry or
 // borrow passes from chunk to chunk without leaving the processor's flag, then the chunks
@@ -93,6 +105,7 @@ namespace VELD::kernels {
 // the carry or borrow out (0 or 1).
 template <bool subtract, Path path = NATIVE>
 inline std::uint64_t combineInto(Word* a, const Word* b, std::uint32_t n, unsigned char flag) {
+    countWords(n);
     std::uint32_t i = Steps<path>::template aligned<subtract>(a, b, n, flag);
     flag = chainChunks<subtract>(
         a, n, i, [b](std::uint32_t at) { return loadPair(b + at); }, flag);
@@ -182,6 +195,7 @@ private:
 // or still owed by it (below 2^33).
 template <bool subtract, Path path = NATIVE>
 inline std::uint64_t combineShiftedInto(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    countWords(n);
     ShiftedChunks shifted(b, shift);
     unsigned char flag = 0;
     std::uint32_t i = shifted.runSteps<path, subtract>(a, n, flag);
@@ -223,6 +237,7 @@ inline std::uint32_t subtractAtBits(Word* a, std::uint32_t n, const Word* b, std
 
 // a[0..n] = b[0..n) << shift, for 0 < shift < 32: n + 1 words.
 inline void copyShifted(Word* a, const Word* b, std::uint32_t n, unsigned shift) {
+    countWords(n);
     ShiftedChunks shifted(b, shift);
     std::uint32_t i = 0;
     for (; i + 1 < n; i += 2)
@@ -278,6 +293,7 @@ inline constexpr auto noLead = [](Word*, std::uint32_t, auto*) { return std::uin
 // leaves word n-1 (below 2^10).
 template <unsigned steps, Path path = NATIVE>
 std::uint64_t timesFives(Word* a, std::uint32_t n) {
+    countWords(std::uint64_t{steps} * n);
     if constexpr (steps == 4) {
         return throughStages<TimesFiveStage, steps>(a, n, Steps<path>::timesFourFives);
     } else {
@@ -289,6 +305,7 @@ std::uint64_t timesFives(Word* a, std::uint32_t n) {
 // new count of words, high zeros dropped.
 template <unsigned steps>
 std::uint32_t exactFifths(Word* a, std::uint32_t n) {
+    countWords(std::uint64_t{steps} * n);
     throughStages<ExactFifthStage, steps>(a, n, noLead);
     return significantWords(a, n);
 }
@@ -331,6 +348,7 @@ inline Wide signedProduct(std::uint64_t x, SignedBits times) {
 // a[0..n) += high:low, a value of up to 96 bits (high below 2^32), for n >= 3; the carry
 // runs on above the three words it covers, and what leaves word n-1 is dropped.
 inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t high) {
+    countWords(1);
     unsigned char carry = 0;
     withCarryAt<false>(a, low, carry);
     const std::uint64_t top = std::uint64_t{a[2]} + high + carry;
