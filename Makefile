@@ -20,7 +20,8 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 SHELL        := /bin/bash
 DEPS         ?= tools/install-deps
 
-.PHONY: all build calculator test portable arm64 clang sanitize bench compare fuzz valgrind soak run \
+.PHONY: all build calculator test portable arm64 clang sanitize bench progress-check compare fuzz \
+        valgrind soak run \
         install install-check package package-check clean
 
 all: build
@@ -81,6 +82,14 @@ bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_BENCH=ON -DEXACTCALC_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	$(BENCH_DIR)/bench/exactcalc_bench
+
+# Where each long step's share reaches half, and how far the note's time left is from the
+# time really left, on this processor; PROGRESS_LINES='"100000 !" ...' sets the lines.
+progress-check:
+	@$(DEPS) bench
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEXACTCALC_BENCH=ON -DEXACTCALC_TESTS=OFF
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target exactcalc_progress_check
+	$(BENCH_DIR)/bench/exactcalc_progress_check $(PROGRESS_LINES)
 
 # exactcalc beside gp and calc where they are installed; COMPARE_ARGS=--instructions adds
 # callgrind counts.

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "console/time_left.h"
 #include "integer/interrupt.h"
 #include "integer/progress.h"
 
@@ -29,10 +30,13 @@ using std::chrono::milliseconds;
 
 enum : int { PROMPT, COMPUTING };
 
-// "Erase to the end of the screen": the note, from the echo's end where the cursor stands.
-// A note on a line of its own (the script modes') never wraps and is erased to the end of
-// its line: erasing a screen from its top left corner makes some terminals (tmux) keep it,
-// note and all, in their scrollback.
+// The cursor stands at the note's end, so that nothing written stands below it: a
+// terminal that reflows its lines when it narrows (tmux) then keeps the cursor's row on the
+// screen, where a note behind the cursor would push it into the scrollback, note and all.
+// The note is erased by backspaces over it, which such a terminal takes back over the rows
+// it wrapped, and then "erase to the end of the screen". A note on a line of its own (the
+// script modes') never wraps and is erased to the end of its line: erasing a screen from
+// its top left corner makes some terminals (tmux) keep it in their scrollback.
 constexpr char ERASE_NOTE[] = "\x1b[J";
 constexpr char ERASE_LINE[] = "\x1b[K";
 
@@ -46,9 +50,9 @@ struct Shared {
     std::atomic<int> endSignal = 0;        // by this signal (0: SIGINT)
     std::atomic<int> waiting = 0;          // a stream's read may wait for input
     std::atomic<int> events = 0;           // RESIZED and RESUMED
-    std::atomic<int> noteShown = 0;
-    std::atomic<int> ownLine = 0;   // the note stands at the start of a line
-    std::atomic<int> echoHeld = 0;  // the terminal is to echo nothing
+    std::atomic<int> noteShown = 0;        // the length of the note on the screen, 0 for none
+    std::atomic<int> ownLine = 0;          // the note stands at the start of a line
+    std::atomic<int> echoHeld = 0;         // the terminal is to echo nothing
     std::atomic<int> stoppedMilliseconds = 0;
     Interrupts interrupts = Interrupts::endBetweenLines;
     int editorFd = NONE, noteFd = NONE;
@@ -72,17 +76,21 @@ struct Note {
     int stoppedBefore = 0;            // stoppedMilliseconds at the start
     std::ostream* answers = nullptr;  // what has been answered, flushed at the first tick
     bool flushed = false;
-    // The step the note last named: which run, when it started (less time stopped), and
-    // the share shown, which never falls.
+    // The step the note last named: which run, the share shown, which never falls, and
+    // the time left reckoned from the shares seen.
     std::uint64_t run = 0;
-    Clock::time_point stepStarted;
-    int stepStoppedBefore = 0;
     int shown = 0;
+    TimeLeft left;
 } note;
 
 double secondsSince(Clock::time_point start, int stoppedBefore) {
     return std::chrono::duration<double>(Clock::now() - start).count() -
            (shared.stoppedMilliseconds - stoppedBefore) / 1000.0;
+}
+
+// The seconds the line has run, less those stopped: the clock of its steps' starts.
+double lineSeconds() {
+    return secondsSince(note.started, note.stoppedBefore);
 }
 
 // Seconds as people say them: a few seconds, five-second steps below a minute, whole
@@ -97,7 +105,7 @@ std::string spoken(double seconds) {
 
 // What the note says of the step running, from the computation's record: its name and,
 // where its model gives one, its share done (never falling, below 100% while it runs) and,
-// once it has run two seconds, the time left at the rate so far.
+// once it has run two seconds, the time left (time_left.h).
 struct StepText {
     std::string name;  // with the share: "factorial 40%"; empty when no step is named
     std::string left;  // "about 18 s left", or empty
@@ -106,18 +114,17 @@ StepText describeStep() {
     if (progress.step == Step::none) return {};
     if (progress.run != note.run) {
         note.run = progress.run;
-        note.stepStarted = Clock::now();
-        note.stepStoppedBefore = shared.stoppedMilliseconds;
         note.shown = 0;
+        note.left.start(progress.started);
     }
     StepText text{stepName(progress.step), ""};
     if (progress.total <= 0) return text;
     const double share = std::clamp(progress.done() / progress.total, 0.0, 0.99);
     note.shown = std::max(note.shown, static_cast<int>(share * 100));
     text.name.append(" ").append(std::to_string(note.shown)).append("%");
-    const double ran = secondsSince(note.stepStarted, note.stepStoppedBefore);
-    if (ran >= 2 && share >= 0.01)
-        text.left.append("about ").append(spoken(ran * (1 - share) / share)).append(" left");
+    note.left.observe(lineSeconds(), share, progress.phase);
+    const double left = note.left.seconds();
+    if (left >= 0) text.left.append("about ").append(spoken(left)).append(" left");
     return text;
 }
 
@@ -154,8 +161,11 @@ void applyModes(const termios& modes) {
     held(setOf({SIGTTOU}), [&] { tcsetattr(shared.fd, TCSANOW, &modes); });
 }
 
+// Back over the note shown, and erased; async-signal-safe.
 void eraseNote() {
-    if (shared.noteShown == 0) return;
+    static constexpr char BACK[] = "\b\b\b\b\b\b\b\b\b\b\b\b\b\b\b\b";
+    for (int left = shared.noteShown; left > 0; left -= 16)
+        writeQuietly(BACK, static_cast<std::size_t>(std::min(left, 16)));
     writeQuietly(shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE, 3);
     shared.noteShown = 0;
 }
@@ -291,18 +301,20 @@ void setTimer(milliseconds first, milliseconds every) {
     setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
-// Writes `text` to the note's terminal, and records whether the note is shown after it.
-void draw(const std::string& text, bool shown) {
-    held(TERMINAL_SIGNALS, [&] {
-        writeQuietly(text.data(), text.size());
-        shared.noteShown = shown ? 1 : 0;
-    });
+// Writes `text` to the note's terminal where no note is shown.
+void draw(const std::string& text) {
+    held(TERMINAL_SIGNALS, [&] { writeQuietly(text.data(), text.size()); });
 }
 
-// The note's text, an erase of what a longer one left, and back to the echo's end.
+// Back over the note shown, then `text` (empty for none) and an erase of what a longer one
+// left; the cursor stays at its end.
 void show(const std::string& text) {
-    draw(text + (shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE) + std::string(text.size(), '\b'),
-         !text.empty());
+    held(TERMINAL_SIGNALS, [&] {
+        const std::string drawn = std::string(static_cast<std::size_t>(shared.noteShown), '\b') +
+                                  text + (shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE);
+        writeQuietly(drawn.data(), drawn.size());
+        shared.noteShown = static_cast<int>(text.size());
+    });
 }
 
 // After a stop and continue the echo is written again on a line of its own, for the answer
@@ -314,7 +326,7 @@ bool catchUp(bool ending = false) {
     note.echoLost = note.echoLost || (events & RESUMED) != 0;
     const bool foreground = inForeground();
     if (note.echoLost && (foreground || ending)) {
-        draw((foreground ? "\r" : "\n") + note.echo, false);
+        draw((foreground ? "\r" : "\n") + note.echo);
         note.column = note.echo.size();
         note.echoLost = false;
         return true;
@@ -339,8 +351,7 @@ void refresh() {
         *note.answers << std::flush;
     }
     if (shared.noteFd == NONE || !catchUp()) return;
-    const long seconds =
-        std::max(1L, static_cast<long>(secondsSince(note.started, note.stoppedBefore)));
+    const long seconds = std::max(1L, static_cast<long>(lineSeconds()));
     winsize size{};
     const std::size_t width =
         ioctl(shared.noteFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
@@ -457,6 +468,7 @@ Computing::Computing(std::size_t column, std::string_view echo) {
     note.stoppedBefore = shared.stoppedMilliseconds;
     note.running = true;
     tickHook = &refresh;
+    stepClock = &lineSeconds;
     setTimer(note.delay, milliseconds(1000));
 }
 
@@ -465,6 +477,7 @@ Computing::~Computing() {
     if (note.running) {
         setTimer({}, {});
         tickHook = nullptr;
+        stepClock = nullptr;
         note.running = false;
         catchUp(true);
         if (shared.noteShown != 0) show("");

@@ -657,6 +657,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     if (print.watched) {  // the climb counts in full, whatever the digits
         progress.base = climbTotal;
         progress.fraction = 0;
+        ++progress.phase;
     }
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);

@@ -6,6 +6,7 @@
 namespace VELD {
 
 Progress progress;
+double (*stepClock)() = nullptr;
 
 const char* stepName(Step step) {
     // In the order of Step, none first.

@@ -1,8 +1,8 @@
 // How far a long computation has come: the record its outer loops keep, a few stores next
 // to their interrupt checks, and the cost models that say what a step's work is in all.
-// Only the tick hook reads the record, and it runs on the computation's own thread between
-// two steps (see interrupt.h), so plain stores suffice and nothing is paid while no one
-// looks.
+// The tick hook reads the record on the computation's own thread, between two steps (see
+// interrupt.h), so plain stores suffice and nothing is paid while no one looks; the
+// operations read the owner's `span` and `total` to scale what they record.
 //
 // A step's work is counted in its model's units. The step that claims the record first owns
 // it; the operations it calls go on under its name, so the note names the long step the
@@ -37,6 +37,12 @@ struct Progress {
     double span = 0;
     double fraction = 0;
 
+    double started = 0;  // when the step was claimed, by stepClock
+    // Counts the step's phases that run different loops (printing's climb, then its
+    // blocks), whose units of work may take different times: the time left is reckoned
+    // at the pace of the phase running.
+    std::uint32_t phase = 0;
+
     double done() const { return base + span * fraction; }
     // The operation now running, of `span` units, starts; the last one, which has
     // returned, is counted in full.
@@ -48,6 +54,10 @@ struct Progress {
 };
 
 extern Progress progress;
+
+// The clock a step's start is read from when it claims the record (the note's: seconds the
+// line has run, less those stopped); null for none, and then `started` is 0.
+extern double (*stepClock)();
 
 // Operands of fewer words than this in all are not watched as steps of their own: such an
 // operation ends long before a note could show it.
@@ -68,7 +78,8 @@ class ProgressStep {
 public:
     ProgressStep(Step step, double total)
         : owner(step != Step::none && progress.step == Step::none) {
-        if (owner) progress = Progress{step, ++runs, total, 0, 0, 0};
+        if (owner)
+            progress = Progress{step, ++runs, total, 0, 0, 0, stepClock ? stepClock() : 0, 0};
     }
     ~ProgressStep() {
         if (owner) progress = Progress{};
