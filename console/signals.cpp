@@ -30,13 +30,10 @@ using std::chrono::milliseconds;
 
 enum : int { PROMPT, COMPUTING };
 
-// The cursor stands at the note's end, so that nothing written stands below it: a
-// terminal that reflows its lines when it narrows (tmux) then keeps the cursor's row on the
-// screen, where a note behind the cursor would push it into the scrollback, note and all.
-// The note is erased by backspaces over it, which such a terminal takes back over the rows
-// it wrapped, and then "erase to the end of the screen". A note on a line of its own (the
-// script modes') never wraps and is erased to the end of its line: erasing a screen from
-// its top left corner makes some terminals (tmux) keep it in their scrollback.
+// "Erase to the end of the screen": the note, from the echo's end where the cursor stands.
+// A note on a line of its own (the script modes') never wraps and is erased to the end of
+// its line: erasing a screen from its top left corner makes some terminals (tmux) keep it,
+// note and all, in their scrollback.
 constexpr char ERASE_NOTE[] = "\x1b[J";
 constexpr char ERASE_LINE[] = "\x1b[K";
 
@@ -50,9 +47,9 @@ struct Shared {
     std::atomic<int> endSignal = 0;        // by this signal (0: SIGINT)
     std::atomic<int> waiting = 0;          // a stream's read may wait for input
     std::atomic<int> events = 0;           // RESIZED and RESUMED
-    std::atomic<int> noteShown = 0;        // the length of the note on the screen, 0 for none
-    std::atomic<int> ownLine = 0;          // the note stands at the start of a line
-    std::atomic<int> echoHeld = 0;         // the terminal is to echo nothing
+    std::atomic<int> noteShown = 0;
+    std::atomic<int> ownLine = 0;   // the note stands at the start of a line
+    std::atomic<int> echoHeld = 0;  // the terminal is to echo nothing
     std::atomic<int> stoppedMilliseconds = 0;
     Interrupts interrupts = Interrupts::endBetweenLines;
     int editorFd = NONE, noteFd = NONE;
@@ -161,11 +158,8 @@ void applyModes(const termios& modes) {
     held(setOf({SIGTTOU}), [&] { tcsetattr(shared.fd, TCSANOW, &modes); });
 }
 
-// Back over the note shown, and erased; async-signal-safe.
 void eraseNote() {
-    static constexpr char BACK[] = "\b\b\b\b\b\b\b\b\b\b\b\b\b\b\b\b";
-    for (int left = shared.noteShown; left > 0; left -= 16)
-        writeQuietly(BACK, static_cast<std::size_t>(std::min(left, 16)));
+    if (shared.noteShown == 0) return;
     writeQuietly(shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE, 3);
     shared.noteShown = 0;
 }
@@ -301,20 +295,18 @@ void setTimer(milliseconds first, milliseconds every) {
     setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
-// Writes `text` to the note's terminal where no note is shown.
-void draw(const std::string& text) {
-    held(TERMINAL_SIGNALS, [&] { writeQuietly(text.data(), text.size()); });
+// Writes `text` to the note's terminal, and records whether the note is shown after it.
+void draw(const std::string& text, bool shown) {
+    held(TERMINAL_SIGNALS, [&] {
+        writeQuietly(text.data(), text.size());
+        shared.noteShown = shown ? 1 : 0;
+    });
 }
 
-// Back over the note shown, then `text` (empty for none) and an erase of what a longer one
-// left; the cursor stays at its end.
+// The note's text, an erase of what a longer one left, and back to the echo's end.
 void show(const std::string& text) {
-    held(TERMINAL_SIGNALS, [&] {
-        const std::string drawn = std::string(static_cast<std::size_t>(shared.noteShown), '\b') +
-                                  text + (shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE);
-        writeQuietly(drawn.data(), drawn.size());
-        shared.noteShown = static_cast<int>(text.size());
-    });
+    draw(text + (shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE) + std::string(text.size(), '\b'),
+         !text.empty());
 }
 
 // After a stop and continue the echo is written again on a line of its own, for the answer
@@ -326,7 +318,7 @@ bool catchUp(bool ending = false) {
     note.echoLost = note.echoLost || (events & RESUMED) != 0;
     const bool foreground = inForeground();
     if (note.echoLost && (foreground || ending)) {
-        draw((foreground ? "\r" : "\n") + note.echo);
+        draw((foreground ? "\r" : "\n") + note.echo, false);
         note.column = note.echo.size();
         note.echoLost = false;
         return true;

@@ -1,6 +1,6 @@
 // The progress the long steps record, sampled at every test of the interrupt flag (where
 // the note samples it) against the words the kernels have worked on by then, counted in
-// this build: for each step and two sizes (printing in two layouts of its powers), the
+// this build: for each step and two sizes (printing in each layout of its powers), the
 // share done never falls, starts below a fifth, ends at 100% at the most, and stays within
 // a tenth of the share of the step's words worked. Nothing here depends on the machine's
 // pace. A step with no honest model records its name and no share.
@@ -111,6 +111,7 @@ TEST(Progress, EachStepsShareFollowsTheWorkDone) {
         {"print 2^200000", Step::printing, print(200000, 0)},
         {"print 2^400000", Step::printing, print(400000, 0)},
         {"print 2^400000 from checkpoints", Step::printing, print(400000, 1500000)},
+        {"print 2^400000 stepped down", Step::printing, print(400000, 1)},
     };
     for (const auto& row : rows) {
         const StepRun run = sampled(row.step, row.work);

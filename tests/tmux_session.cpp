@@ -1,8 +1,10 @@
 #include "tmux_session.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,13 +54,15 @@ TmuxSession::TmuxSession(const std::string& environment, Options options) {
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
     folder = pattern;
     const char* front = launcher();
-    patience = front != nullptr ? std::chrono::seconds(120) : std::chrono::seconds(20);
+    // How long a screen may take to come: long enough for a slow build or a loaded
+    // machine, as it ends the wait only when what is awaited never shows.
+    patience = front != nullptr ? std::chrono::seconds(600) : std::chrono::seconds(120);
     const std::string program = "env " + environment + " " +
                                 std::string(front != nullptr ? front : "") + " " + EXACTCALC_PATH +
                                 " " + options.after;
     const std::string command = options.inShell
                                     ? "env PS1='$ ' bash --norc --noprofile -i"
-                                    : options.before + program + "; echo \"[exit $?]\"; sleep 3600";
+                                    : options.before + program + "; echo \"[exit $?]\"; sleep 900";
     std::string error;
     if (!tmux("new-session -d -x " + std::to_string(options.width) + " -y " +
                   std::to_string(options.height) + " " + quoted(command),
@@ -68,10 +72,42 @@ TmuxSession::TmuxSession(const std::string& environment, Options options) {
         std::filesystem::remove_all(folder, ignored);
         throw std::runtime_error("tmux cannot start a session here: " + error);
     }
+    watchOver();
     if (options.inShell) {
         type(options.before + program);
         press("Enter");
     }
+}
+
+// A process of its own, in a session of its own, waits for the test to end however it
+// ends (a crash, or ctest's timeout killing it, runs no destructor): the end of its pipe
+// from the test tells it, and it ends the tmux server, the calculator with it (a hang-up).
+void TmuxSession::watchOver() {
+    int ends[2];
+    if (pipe(ends) != 0) return;
+    const std::string socket = folder + "/socket";
+    const pid_t watcher = fork();
+    if (watcher == 0) {
+        setsid();
+        dup2(ends[0], STDIN_FILENO);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        close_range(3, ~0u, 0);  // no other test's pipe is held open here
+        char byte;
+        while (read(STDIN_FILENO, &byte, 1) < 0 && errno == EINTR) {
+        }
+        execlp("tmux", "tmux", "-S", socket.c_str(), "kill-server", nullptr);
+        _exit(127);
+    }
+    close(ends[0]);
+    if (watcher < 0) {
+        close(ends[1]);
+        return;
+    }
+    fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+    watcherPipe = ends[1];
+    watcherPid = watcher;
 }
 
 void TmuxSession::signalProgram(int number) {
@@ -84,6 +120,10 @@ void TmuxSession::signalProgram(int number) {
 
 TmuxSession::~TmuxSession() {
     tmux("kill-server");
+    if (watcherPipe >= 0) {
+        close(watcherPipe);
+        waitpid(watcherPid, nullptr, 0);
+    }
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 }

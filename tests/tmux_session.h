@@ -56,8 +56,13 @@ private:
     // `output`.
     bool tmux(const std::string& arguments, std::string* output = nullptr);
 
+    // Starts the process that ends the server when the test ends.
+    void watchOver();
+
     std::string folder;
     std::chrono::milliseconds patience;
+    int watcherPipe = -1;
+    int watcherPid = -1;
 };
 
 }  // namespace VELD::testing
