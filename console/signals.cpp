@@ -119,7 +119,9 @@ StepText describeStep() {
     const double share = std::clamp(progress.done() / progress.total, 0.0, 0.99);
     note.shown = std::max(note.shown, static_cast<int>(share * 100));
     text.name.append(" ").append(std::to_string(note.shown)).append("%");
-    note.left.observe(lineSeconds(), share, progress.phase);
+    note.left.observe(lineSeconds(),
+                      {share, progress.phase, progress.phaseEnd,
+                       progress.nextCost ? progress.nextCost(progress.costKind) : 1});
     const double left = note.left.seconds();
     if (left >= 0) text.left.append("about ").append(spoken(left)).append(" left");
     return text;

@@ -291,12 +291,15 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
 
 namespace {
 
-// The printing step's cost model, in passes over a word of a subtraction. The climb makes a
-// pass of four steps of times five for each four digits, over the odd part 5^e of
-// e log2(5) / 32 words, each word costing CLIMB_WEIGHT subtractions' words; block j makes
-// about 15 passes (its window form) over 5^(16 j), and, where its power is built again
-// from a checkpoint or stepped down, four more passes of four steps of five.
-constexpr double CLIMB_WEIGHT = 3.5;
+// The printing step's cost model, in words worked on, a pass of k stages over a word
+// counting k. The climb makes a pass of four steps of times five for each four digits,
+// over the odd part 5^e of e log2(5) / 32 words; block j makes about 15 passes (its window
+// form) of a shifted subtraction over 5^(16 j), and, where its power is built again from
+// a checkpoint or stepped down, four more passes of four stages of times five or of exact
+// fifths. How long a word takes differs between these loops, and from one processor to
+// the next: the note's time left weighs the blocks against the climb by their paces
+// measured here (blocksAgainstClimb).
+constexpr double CLIMB_WEIGHT = 4;
 constexpr double BLOCK_PASSES = 15.2;
 constexpr double WORDS_PER_DIGIT = 2.3219 / 32;  // log2(5) / 32
 
@@ -310,6 +313,22 @@ double blockWork(double from, double to, bool rebuilt) {
     const double passes = BLOCK_PASSES + (rebuilt ? 4 * CLIMB_WEIGHT : 0);
     const double indices = (from * (from + 1) - (to - 1) * to) / 2;
     return passes * (BLOCK * WORDS_PER_DIGIT * indices + 4 * (from - to + 1));
+}
+
+// How the blocks build their powers: kept all along, again from checkpoints, or stepped
+// down by exact fifths.
+enum Rebuild : std::uint32_t { keptAll, fromCheckpoints, steppedDown };
+
+// A unit of the blocks' work against one of the climb's, at the kernels' paces on this
+// processor.
+double blocksAgainstClimb(std::uint32_t rebuild) {
+    const KernelPace& pace = kernelPace();
+    const double climbUnit = pace.timesFourFives / CLIMB_WEIGHT;
+    const double rebuildPass = rebuild == fromCheckpoints ? pace.timesFourFives
+                               : rebuild == steppedDown   ? pace.fourFifths
+                                                          : 0;
+    const double passes = BLOCK_PASSES + (rebuild != keptAll ? 4 * CLIMB_WEIGHT : 0);
+    return (BLOCK_PASSES * pace.shiftedSubtraction + 4 * rebuildPass) / passes / climbUnit;
 }
 
 }  // namespace
@@ -651,13 +670,22 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     const double climbTotal = climbWork(mostDigits);
     const ProgressStep step(watched ? Step::printing : Step::none,
                             climbTotal + (mostBlocks >= 1 ? blockWork(mostBlocks, 1, rebuilt) : 0));
-    if (watched && step.owns()) progress.next(progress.total);
+    if (watched && step.owns()) {
+        progress.next(progress.total);
+        progress.phaseEnd = climbTotal / progress.total;
+        progress.nextCost = blocksAgainstClimb;
+        progress.costKind = print.ladder.all            ? keptAll
+                            : print.ladder.stretch != 0 ? fromCheckpoints
+                                                        : steppedDown;
+    }
     print.watched = watched && step.owns();
     const std::uint64_t digits = print.climb();
     if (print.watched) {  // the climb counts in full, whatever the digits
         progress.base = climbTotal;
         progress.fraction = 0;
         ++progress.phase;
+        progress.phaseEnd = 1;
+        progress.nextCost = nullptr;
     }
     const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);

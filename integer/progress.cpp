@@ -1,7 +1,11 @@
 #include "integer/progress.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
+
+#include "integer/kernels.h"
 
 namespace VELD {
 
@@ -13,6 +17,44 @@ const char* stepName(Step step) {
     static constexpr const char* NAMES[] = {"",        "factorial", "choose",   "power",
                                             "product", "quotient",  "reducing", "printing"};
     return NAMES[static_cast<std::size_t>(step)];
+}
+
+const KernelPace& kernelPace() {
+    static const KernelPace pace = [] {
+        // Words enough for a pass to take a microsecond or more, few enough to stay in the
+        // cache: the kernels' own speeds, not the memory's. Each kernel runs a few passes
+        // in a row, twice over, and keeps its best: a pass slowed by anything else the
+        // machine does is passed over.
+        constexpr std::uint32_t WORDS = 4096;
+        constexpr int ROUNDS = 2, PASSES = 8;
+        static kernels::Word a[WORDS + 8], b[WORDS + 8];
+        std::uint32_t seed = 12345;
+        for (std::uint32_t i = 0; i < WORDS; ++i) {
+            seed ^= seed << 13;
+            seed ^= seed >> 17;
+            seed ^= seed << 5;
+            a[i] = seed;
+            b[i] = seed >> 1;
+        }
+        auto timed = [](double& best, auto pass) {
+            for (int k = 0; k < PASSES; ++k) {
+                const auto start = std::chrono::steady_clock::now();
+                pass();
+                const std::chrono::duration<double, std::nano> took =
+                    std::chrono::steady_clock::now() - start;
+                best = std::min(best, took.count() / WORDS);
+            }
+        };
+        KernelPace best{1e300, 1e300, 1e300};
+        for (int round = 0; round < ROUNDS; ++round) {
+            timed(best.timesFourFives, [] { kernels::timesFives<4>(a, WORDS); });
+            timed(best.fourFifths, [] { kernels::exactFifths<4>(a, WORDS); });
+            timed(best.shiftedSubtraction,
+                  [] { kernels::combineShiftedInto<true>(a, b, WORDS, 7); });
+        }
+        return best;
+    }();
+    return pace;
 }
 
 namespace cost {

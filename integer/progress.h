@@ -42,6 +42,12 @@ struct Progress {
     // blocks), whose units of work may take different times: the time left is reckoned
     // at the pace of the phase running.
     std::uint32_t phase = 0;
+    // Where the phase running is not the last: the share at which it ends, and how long a
+    // unit of the rest takes against one of this phase, measured on this processor when
+    // the note first asks (nextCost(costKind)). Null where the rest costs as this does.
+    double phaseEnd = 1;
+    double (*nextCost)(std::uint32_t) = nullptr;
+    std::uint32_t costKind = 0;
 
     double done() const { return base + span * fraction; }
     // The operation now running, of `span` units, starts; the last one, which has
@@ -92,6 +98,16 @@ private:
     static inline std::uint64_t runs = 0;
     bool owner;
 };
+
+// The time a word takes in the kernels whose speeds differ most from one processor to the
+// next, in nanoseconds: measured once, when first asked, on a few passes over scratch
+// words of its own.
+struct KernelPace {
+    double timesFourFives;      // a pass of four stages of times five
+    double fourFifths;          // a pass of four stages of exact fifths
+    double shiftedSubtraction;  // a subtraction of a shifted operand
+};
+const KernelPace& kernelPace();
 
 // The cost models, each in the units its step counts.
 namespace cost {
