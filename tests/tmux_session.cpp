@@ -79,16 +79,18 @@ TmuxSession::TmuxSession(const std::string& environment, Options options) {
     }
 }
 
-// A process of its own, in a session of its own, waits for the test to end however it
-// ends (a crash, or ctest's timeout killing it, runs no destructor): the end of its pipe
-// from the test tells it, and it ends the tmux server, the calculator with it (a hang-up).
+// A process of its own waits for the test to end however it ends (a crash, or ctest's
+// timeout killing it, runs no destructor): the end of its pipe from the test tells it, and
+// it ends the tmux server, the calculator with it (a hang-up). It is forked twice, so that
+// it is no descendant of the test that ctest could kill with it.
 void TmuxSession::watchOver() {
     int ends[2];
     if (pipe(ends) != 0) return;
     const std::string socket = folder + "/socket";
-    const pid_t watcher = fork();
-    if (watcher == 0) {
+    const pid_t middle = fork();
+    if (middle == 0) {
         setsid();
+        if (fork() != 0) _exit(0);
         dup2(ends[0], STDIN_FILENO);
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, STDOUT_FILENO);
@@ -101,13 +103,13 @@ void TmuxSession::watchOver() {
         _exit(127);
     }
     close(ends[0]);
-    if (watcher < 0) {
+    if (middle < 0) {
         close(ends[1]);
         return;
     }
+    waitpid(middle, nullptr, 0);
     fcntl(ends[1], F_SETFD, FD_CLOEXEC);
     watcherPipe = ends[1];
-    watcherPid = watcher;
 }
 
 void TmuxSession::signalProgram(int number) {
@@ -120,10 +122,7 @@ void TmuxSession::signalProgram(int number) {
 
 TmuxSession::~TmuxSession() {
     tmux("kill-server");
-    if (watcherPipe >= 0) {
-        close(watcherPipe);
-        waitpid(watcherPid, nullptr, 0);
-    }
+    if (watcherPipe >= 0) close(watcherPipe);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 }

@@ -62,7 +62,6 @@ private:
     std::string folder;
     std::chrono::milliseconds patience;
     int watcherPipe = -1;
-    int watcherPid = -1;
 };
 
 }  // namespace VELD::testing
