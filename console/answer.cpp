@@ -7,6 +7,8 @@
 #include <limits>
 #include <new>
 
+#include "rational/decimal_text.h"
+
 namespace VELD {
 
 namespace {
@@ -42,6 +44,16 @@ std::string escaped(std::string_view text) {
         shown += escape;
     }
     return shown;
+}
+
+std::string asOperand(std::string_view value) {
+    const bool negative = value.starts_with('-');
+    if (negative) value.remove_prefix(1);
+    const std::size_t slash = value.find(" / ");
+    std::string numerator(value.substr(0, slash));
+    if (negative) numerator = "(0 - " + numerator + ")";
+    if (slash == std::string_view::npos) return numerator;
+    return "(" + numerator + std::string(value.substr(slash)) + ")";
 }
 
 Answer::Answer(std::string_view line, Rest rest) {
@@ -88,6 +100,18 @@ const char* Answer::evaluate(char* buffer, bool unlimited, bool& fits) {
         fits = value.print(buffer, static_cast<std::uint32_t>(capacity)) == 0;
         if (!fits && unlimited) return failed(RESULT_TOO_LONG);
         return buffer;
+    } catch (const Exception& caught) {
+        return failed(caught.getMessage());
+    } catch (const std::bad_alloc&) {
+        return failed(NOT_ENOUGH_MEMORY);
+    }
+}
+
+const char* Answer::decimalValue(std::uint32_t places) {
+    if (faultMessage != nullptr) return nullptr;
+    try {
+        decimal = decimalText(root->evaluate(), places);
+        return decimal.c_str();
     } catch (const Exception& caught) {
         return failed(caught.getMessage());
     } catch (const std::bad_alloc&) {

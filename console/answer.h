@@ -16,6 +16,10 @@ inline constexpr unsigned OUTPUT_BUFFER_SIZE = 8192;
 // of a line or a file name stays on its line and sends the terminal nothing.
 std::string escaped(std::string_view text);
 
+// A value's text ("7", "-7", "1 / 3", "-1 / 2") as an operand that the calculator reads
+// back to the same value: "7", "(0 - 7)", "(1 / 3)", "((0 - 1) / 2)".
+std::string asOperand(std::string_view value);
+
 class Answer {
 public:
     // What a rest of the line that the parser does not read (after a ")" without its "(",
@@ -37,6 +41,9 @@ public:
         bool fits = true;
         return evaluate(buffer, true, fits);
     }
+    // Evaluates the line and gives its value in decimal with `places` places after the
+    // point (decimal_text.h); null after a fault.
+    const char* decimalValue(std::uint32_t places);
 
 private:
     const char* evaluate(char* buffer, bool unlimited, bool& fits);
@@ -49,6 +56,7 @@ private:
     const char* faultMessage = nullptr;
     std::string unread;  // the message of a line not read to its end
     std::unique_ptr<char[]> longText;
+    std::string decimal;
 };
 
 }  // namespace VELD

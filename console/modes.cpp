@@ -30,6 +30,8 @@ namespace {
 constexpr std::size_t VALUE_AT = 3;
 char textBuffer[VALUE_AT + OUTPUT_BUFFER_SIZE + 1];
 
+constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
 // Where a line came from, as its fault names it: nothing for the arguments, "line N" for
 // standard input, "FILE:N" for a file.
 struct Place {
@@ -47,9 +49,10 @@ std::ostream& operator<<(std::ostream& err, const Place& place) {
 // The script modes' form: the value alone, or an empty line and the fault on standard error.
 class Values {
 public:
-    Values(std::ostream& out, std::ostream& err, const Terminal& terminal)
+    Values(std::ostream& out, std::ostream& err, const Terminal& terminal, ValueForm form)
         : out(out),
           err(err),
+          form(form),
           sameTerminal(terminal.dialogueNote),
           session({.interrupts = signals::Interrupts::endProgram,
                    .noteFd = terminal.scriptNote ? STDERR_FILENO : signals::NONE,
@@ -58,7 +61,10 @@ public:
     // Answers the lines of `lines`, read whole, until one quits or they end.
     Outcome answerLines(LineSource& lines, Place place) {
         return eachLine(lines, scriptQuits, [&](std::string_view line, bool) {
-            ++place.line;
+            // A file saved with a byte-order mark (as Windows editors save UTF-8) has it
+            // skipped.
+            if (++place.line == 1 && !place.arguments && line.starts_with(BYTE_ORDER_MARK))
+                line.remove_prefix(BYTE_ORDER_MARK.size());
             return answer(line, place);
         });
     }
@@ -85,20 +91,30 @@ private:
             place.arguments ? refuse(place, "empty expression") : void(out << '\n');
             return next();
         }
-        Answer answer(line, Answer::Rest::fault);
+        // The note stands at the start of a line of the terminal of standard error: where
+        // that shows standard output too, the line the value will take, after the values
+        // before it.
+        if (sameTerminal && !(out << std::flush)) return Outcome::outputFailed;
+        std::optional<Answer> answer;
         const char* value = nullptr;
-        if (answer.fault() == nullptr) {
-            // The note stands at the start of a line of the terminal of standard error: where
-            // that shows standard output too, the line the value will take, after the
-            // values before it.
-            if (sameTerminal && !(out << std::flush)) return Outcome::outputFailed;
+        {
+            // Reading a long numeral takes time too: from the moment the line is read, a
+            // signal abandons it.
             const signals::Computing computing(0, "");
-            value = answer.wholeValue(textBuffer);
+            answer.emplace(line, Answer::Rest::fault);
+            if (answer->fault() == nullptr) {
+                value = form.kind == ValueForm::decimal ? answer->decimalValue(form.places)
+                                                        : answer->wholeValue(textBuffer);
+            }
         }
         if (value != nullptr) {
-            out << value << '\n';
+            if (form.kind == ValueForm::operand) {
+                out << asOperand(value) << '\n';
+            } else {
+                out << value << '\n';
+            }
         } else if (!signals::endRequested()) {
-            refuse(place, answer.fault());
+            refuse(place, answer->fault());
         }
         return next();
     }
@@ -119,6 +135,7 @@ private:
 
     std::ostream& out;
     std::ostream& err;
+    const ValueForm form;
     const bool sameTerminal;  // standard output shows on the note's terminal
     const signals::Session session;
     bool faults = false;
@@ -213,8 +230,8 @@ int answerDialogue(std::istream& in, std::ostream& out, std::ostream& err,
 }
 
 int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
-                    std::ostream& err, const Terminal& terminal) {
-    Values values(out, err, terminal);
+                    std::ostream& err, const Terminal& terminal, ValueForm form) {
+    Values values(out, err, terminal, form);
     std::string line;
     for (const std::string_view word : words)
         line.append(line.empty() ? "" : " ").append(word);
@@ -224,8 +241,8 @@ int answerArguments(const std::vector<std::string_view>& words, std::ostream& ou
 }
 
 int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
-                 std::ostream& err, const Terminal& terminal) {
-    Values values(out, err, terminal);
+                 std::ostream& err, const Terminal& terminal, ValueForm form) {
+    Values values(out, err, terminal, form);
     for (const std::string_view file : files.empty() ? std::vector<std::string_view>{"-"} : files) {
         const std::string name(file);
         const bool standard = file == "-";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,14 @@ Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, st
 // The dialogue over a stream.
 Outcome runConsole(std::istream& in, std::ostream& out);
 
+// How the script modes write a value: as the dialogue does ("-1 / 2"), as an operand that
+// reads back to it (--as-input: "((0 - 1) / 2)"), or in decimal with `places` places
+// (--scale: "~-0.5" and so on, decimal_text.h).
+struct ValueForm {
+    enum Kind { plain, operand, decimal } kind = plain;
+    std::uint32_t places = 0;
+};
+
 // The script modes: each expression's value alone on a line, of any length; a fault gives
 // an empty line there and its message on standard error with its place, and the exit status
 // 1, as does a file that cannot be opened or read, or output that fails. answerArguments
@@ -43,9 +52,9 @@ Outcome runConsole(std::istream& in, std::ostream& out);
 // ("-", or none at all, is `in`), a line of white space with an empty line. Both stop at a
 // line that quits (scriptQuits).
 int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
-                    std::ostream& err, const Terminal& terminal);
+                    std::ostream& err, const Terminal& terminal, ValueForm form = {});
 int answerValues(const std::vector<std::string_view>& files, std::istream& in, std::ostream& out,
-                 std::ostream& err, const Terminal& terminal);
+                 std::ostream& err, const Terminal& terminal, ValueForm form = {});
 
 // Writes "exactcalc: cannot <what>: <reason>" for the system's `error` (an I/O error when
 // it gave none) and returns EXIT_FAULT.

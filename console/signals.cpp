@@ -72,7 +72,8 @@ struct Note {
     Clock::time_point started;
     int stoppedBefore = 0;            // stoppedMilliseconds at the start
     std::ostream* answers = nullptr;  // what has been answered, flushed at the first tick
-    bool flushed = false;
+    bool flushed = false;             // that comes `flushAfter` into the computation
+    milliseconds flushAfter{1000};
     // The step the note last named: which run, the share shown, which never falls, and
     // the time left reckoned from the shares seen.
     std::uint64_t run = 0;
@@ -340,7 +341,8 @@ milliseconds configuredDelay() {
 // While it shows the terminal does not echo: keys typed ahead, and Ctrl-C's "^C", would
 // land behind it and push the answer off its place. After a resize it waits a tick.
 void refresh() {
-    if (!note.flushed && note.answers != nullptr && Clock::now() - note.started >= note.delay) {
+    if (!note.flushed && note.answers != nullptr &&
+        Clock::now() - note.started >= note.flushAfter) {
         note.flushed = true;
         *note.answers << std::flush;
     }
@@ -421,9 +423,16 @@ Session::Session(const Setup& setup) {
     note.action = !installed[0]                                ? nullptr
                   : setup.interrupts == Interrupts::endProgram ? "ends"
                                                                : "abandons";
-    // Without a note, a tick every delay while the session lasts: far cheaper than a timer
-    // set and cleared for every line.
-    if (setup.noteFd == NONE && setup.answers != nullptr) setTimer(note.delay, note.delay);
+    // Without a note, a tick every quarter of the delay while the session lasts: far
+    // cheaper than a timer set and cleared for every line. The first tick three quarters
+    // of the delay into a computation flushes what has been answered, so that it goes out
+    // a delay after the computation began at the latest.
+    note.flushAfter = note.delay;
+    if (setup.noteFd == NONE && setup.answers != nullptr) {
+        const milliseconds every = std::max(milliseconds(1), note.delay / 4);
+        note.flushAfter = note.delay - every;
+        setTimer(every, every);
+    }
 }
 
 Session::~Session() {
@@ -450,8 +459,7 @@ Computing::Computing(std::size_t column, std::string_view echo) {
     note.flushed = false;
     note.started = Clock::now();
     if (shared.noteFd == NONE) {
-        // Without a note the session's timer ticks all along; the first tick a delay into
-        // the computation flushes what has been answered.
+        // Without a note the session's timer ticks all along (see Session).
         if (note.answers != nullptr) tickHook = &refresh;
         return;
     }

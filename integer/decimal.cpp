@@ -9,6 +9,7 @@
 
 #include "common/text.h"
 #include "integer/integer.h"
+#include "integer/progress.h"
 #include "integer/tens.h"
 #include "integer/word_pairs.h"
 
@@ -21,21 +22,43 @@ Integer::Integer(const char* text) {
         throw Exception("Integer::Integer() - Failed to parse Integer. Bad string.");
     // While the value fits 64 bits the steps by ten and the additions run on a register;
     // the rest of a longer numeral goes on in words. Built in a local so that a failure
-    // part-way releases what was obtained. One one-word Integer holds each digit in turn.
+    // part-way releases what was obtained.
     constexpr std::uint64_t MOST_BEFORE_STEP = (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
     std::uint64_t small = 0;
     for (; isDigit(*text) && small <= MOST_BEFORE_STEP; ++text)
         small = timesTen(small) + static_cast<std::uint64_t>(*text - '0');
     Integer value = fromMagnitude(small);
-    Integer digit(1);
-    for (; isDigit(*text); ++text) {
-        value.multiplyByTen();
-        if (*text == '0') continue;
-        digit.words[0] = static_cast<std::uint32_t>(*text - '0');
-        value += digit;
-    }
+    if (isDigit(*text)) value.readMoreDigits(text);
     if (minus) value.negate();
     *this = std::move(value);
+}
+
+// The digits of a numeral longer than 64 bits, after those read on a register: a step by
+// ten and the digit added, for each. One one-word Integer holds each digit in turn. A
+// numeral long enough to be watched is a step of its own: the k-th digit's step by ten
+// works on a value of about k digits, so the digits up to k are k^2 / 2 of the work, of
+// the n^2 / 2 in all.
+void Integer::readMoreDigits(const char* text) {
+    const char* const first = text;
+    std::size_t digits = 0;
+    while (isDigit(first[digits]))
+        ++digits;
+    const double count = static_cast<double>(digits);
+    const bool watched = count * 0.1038 >= WATCHED_WORDS;  // log2(10) / 32 words a digit
+    const ProgressStep step(watched ? Step::reading : Step::none, count * count);
+    if (watched && step.owns()) progress.next(count * count);
+    const bool recording = watched && step.owns();
+    Integer digit(1);
+    for (; isDigit(*text); ++text) {
+        multiplyByTen();
+        if (recording && ((text - first) & 255) == 0) {
+            const auto k = static_cast<double>(text - first);
+            progress.fraction = k * k / (count * count);
+        }
+        if (*text == '0') continue;
+        digit.words[0] = static_cast<std::uint32_t>(*text - '0');
+        *this += digit;
+    }
 }
 
 // 10x = 8x + 2x, each shifted copy taking the bits that leave the chunk below it. The

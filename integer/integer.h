@@ -135,6 +135,8 @@ private:
     // bit 0 of word `first` too): they start there.
     void multiplyByTenFrom(std::uint32_t first);
     void divideByTenFrom(std::uint32_t first);
+    // Reads the digits at `text` on, for a numeral's value read so far, non-negative.
+    void readMoreDigits(const char* text);
     // print for magnitudes that fit 64 bits, on registers, and for longer ones; LongPrint
     // holds the steps of the second (printing.cpp).
     std::int32_t printSmall(char* buffer, std::uint32_t capacity) const;

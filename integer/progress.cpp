@@ -14,8 +14,9 @@ double (*stepClock)() = nullptr;
 
 const char* stepName(Step step) {
     // In the order of Step, none first.
-    static constexpr const char* NAMES[] = {"",        "factorial", "choose",   "power",
-                                            "product", "quotient",  "reducing", "printing"};
+    static constexpr const char* NAMES[] = {"",         "factorial", "choose",
+                                            "power",    "product",   "quotient",
+                                            "reducing", "printing",  "reading"};
     return NAMES[static_cast<std::size_t>(step)];
 }
 

@@ -24,6 +24,7 @@ enum class Step : std::uint8_t {
     quotient,
     reducing,
     printing,
+    reading,
 };
 
 // The word that names a step in the note.

@@ -31,6 +31,13 @@ std::size_t count(const std::string& text, const std::string& part) {
     return found;
 }
 
+// How long the calculator may be given to answer after a signal: it promises a second, and
+// the margin is for a loaded machine or a launcher such as valgrind; the lines it abandons
+// run for minutes.
+std::chrono::milliseconds signalLatency() {
+    return testing::launcher() ? 60s : 10s;
+}
+
 TEST(Executable, AnswersEveryLineOfAScript) {
     ChildProcess calculator;
     std::string script, expected;
@@ -211,6 +218,31 @@ TEST(Executable, OptionsAndScriptModes) {
          "3\n\n\n\n120\n2 / 3\n",
          "exactcalc: line 3: Rational::operator Integer() - Denominator is not 1.\n"},
         {{"--values"}, "1 + 1\n2 + 2", 0, "2\n4\n", ""},
+        // A byte-order mark before the first line is skipped.
+        {{"--values"},
+         "\xEF\xBB\xBF"
+         "1 + 2\n3 * 4\n",
+         0,
+         "3\n12\n",
+         ""},
+        // Values in decimal, and the forms' options where they do not apply.
+        {{"--scale", "3", "2", "/", "3"}, "", 0, "~0.667\n", ""},
+        {{"--values", "--scale=2"},
+         "1 / 8\n1 / 0\n",
+         1,
+         "~0.13\n\n",
+         "exactcalc: line 2: Rational::Rational() - Zero denominator,\n"},
+        {{"--scale", "1000001", "1"},
+         "",
+         2,
+         "",
+         "exactcalc: --scale takes a number of places from 0 to 1000000 (try --help)\n"},
+        {{"--as-input"},
+         "",
+         2,
+         "",
+         "exactcalc: give --as-input or --scale once, with --values or an expression (try "
+         "--help)\n"},
         {{"--values"}, "", 0, "", ""},
         // Files in order, standard input as "-", a missing file reported and passed over.
         {{"--values", a, "-", missing, b},
@@ -241,6 +273,73 @@ TEST(Executable, OptionsAndScriptModes) {
     std::filesystem::remove_all(dir);
 }
 
+// Each value written --as-input reads back to the same value, standing bare as an operand.
+TEST(Executable, ValuesAsInputReadBack) {
+    const std::vector<std::string> lines = {"7",
+                                            "0 - 7",
+                                            "1 / 3",
+                                            "1 / (0 - 2)",
+                                            "0",
+                                            "(2 ^ 100) / (0 - (3 ^ 50))",
+                                            "0 - ((10 ^ 40) + 1)",
+                                            "(7 ^ 30) / (2 ^ 90)"};
+    auto answers = [](const std::vector<std::string>& arguments, const std::string& input) {
+        ChildProcess calculator(arguments);
+        calculator.write(input);
+        calculator.closeInput();
+        std::string output = calculator.readAll(60s);
+        EXPECT_EQ(calculator.wait(), 0) << input;
+        return output;
+    };
+    std::string input, operands, plain;
+    for (const std::string& line : lines)
+        input += line + "\n";
+    std::istringstream forms(answers({"--values", "--as-input"}, input));
+    std::vector<std::string> form;
+    for (std::string text; std::getline(forms, text);) {
+        form.push_back(text);
+        operands += text + " * 2\n";
+    }
+    ASSERT_EQ(form.size(), lines.size());
+    EXPECT_EQ(std::vector<std::string>(form.begin(), form.begin() + 4),
+              (std::vector<std::string>{"7", "(0 - 7)", "(1 / 3)", "((0 - 1) / 2)"}));
+    for (const std::string& line : lines)
+        plain += "(" + line + ") * 2\n";
+    EXPECT_EQ(answers({"--values"}, operands), answers({"--values"}, plain));
+}
+
+// A signal while a line's numerals are read abandons it: the program ends by the signal long
+// before a million digits could have been read, and what came before is written.
+TEST(Executable, ASignalAbandonsReadingALongNumeral) {
+    setenv("EXACTCALC_STATUS_DELAY_MS", "100", 1);
+    ChildProcess calculator({"--values"});
+    const std::string digits(1000000, '7');
+    calculator.write("1 + 1\n" + digits + " - " + digits + "\n");
+    EXPECT_EQ(calculator.readUntil("2\n", signalLatency() + 30s), "2\n");
+    // The line's last bytes are in the pipe: read at once, and then its numerals.
+    std::this_thread::sleep_for(500ms);
+    calculator.signal(SIGTERM);
+    EXPECT_EQ(calculator.readAll(signalLatency()), "2\n");
+    const auto deadline = std::chrono::steady_clock::now() + signalLatency();
+    while (!calculator.exited() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(calculator.exited());
+    EXPECT_EQ(calculator.wait(), 128 + SIGTERM);
+    unsetenv("EXACTCALC_STATUS_DELAY_MS");
+}
+
+// What was answered before a slow line reaches a pipe while that line runs (a second after
+// it began; the wait leaves a margin for a loaded machine).
+TEST(Executable, AnswersBeforeASlowLineArriveWhileItRuns) {
+    ChildProcess calculator({"--values"});
+    calculator.write("1 + 1\n2 * 3\n(100000 !) choose 3\n");
+    EXPECT_EQ(calculator.readUntil("2\n6\n", signalLatency() + 10s), "2\n6\n");
+    EXPECT_FALSE(calculator.exited());
+    calculator.signal(SIGTERM);
+    calculator.readAll(signalLatency());
+    EXPECT_EQ(calculator.wait(), 128 + SIGTERM);
+}
+
 // Nesting up to the limit is answered; one level more, or a million (a line of 2 MB), is a
 // fault of its own, and the next line is answered.
 TEST(Executable, NestingLimit) {
@@ -259,13 +358,6 @@ TEST(Executable, NestingLimit) {
     EXPECT_EQ(calculator.errors(),
               "exactcalc: line 2: " + tooDeep + "\nexactcalc: line 3: " + tooDeep + "\n");
     EXPECT_EQ(calculator.wait(), 1);
-}
-
-// How long the calculator may be given to answer after a signal: it promises a second, and
-// the margin is for a loaded machine or a launcher such as valgrind; the lines it abandons
-// run for minutes.
-std::chrono::milliseconds signalLatency() {
-    return testing::launcher() ? 60s : 10s;
 }
 
 // Signals that the starting shell or nohup set to be ignored stay ignored: every line is

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "expression/expression.h"
 #include "gmp_support.h"
 #include "messages.h"
+#include "rational/decimal_text.h"
 #include "rational/rational.h"
 
 namespace VELD {
@@ -127,6 +129,43 @@ TEST(Rational, PrintIntoSmallBuffers) {
     char buffer[8192];
     EXPECT_GT(tooLong.print(buffer, sizeof buffer), 0);
     EXPECT_STREQ(buffer, "Printing overflow! / 7");
+}
+
+// Decimal text: exact where the expansion ends within the places, else rounded half away
+// from zero and marked; the rows' texts are Python's Fraction, rounded so.
+TEST(Rational, DecimalTextTable) {
+    const struct {
+        const char* expression;
+        std::uint32_t places;
+        const char* text;
+    } rows[] = {
+        {"1 / 8", 5, "0.125"},
+        {"1 / 8", 3, "0.125"},
+        {"1 / 8", 2, "~0.13"},
+        {"3 / 8", 2, "~0.38"},
+        {"0 - (1 / 8)", 2, "~-0.13"},
+        {"2 / 3", 3, "~0.667"},
+        {"0 - (2 / 3)", 3, "~-0.667"},
+        {"9995 / 10000", 3, "~1.000"},
+        {"0 - (9995 / 10000)", 3, "~-1.000"},
+        {"1 / 2", 0, "~1"},
+        {"0 - (1 / 2)", 0, "~-1"},
+        {"5 / 2", 0, "~3"},
+        {"0", 4, "0"},
+        {"7", 2, "7"},
+        {"0 - 7", 2, "-7"},
+        {"(1 / 3) - (5 / 7)", 10, "~-0.3809523810"},
+        {"1 / 10000", 3, "~0.000"},
+        {"0 - (1 / 10000)", 3, "~-0.000"},
+        {"(2 ^ 100) / 3", 4, "~422550200076076467165567735125.3333"},
+        {"1 / (3 ^ 40)", 25, "~0.0000000000000000000822526"},
+        {"999 / 1000", 2, "~1.00"},
+        {"(10 ^ 30) + (1 / 2)", 0, "~1000000000000000000000000000001"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(decimalText(Expression::parse(row.expression)->evaluate(), row.places), row.text)
+            << row.expression << " to " << row.places;
+    }
 }
 
 TEST(Combinatorics, Tables) {
