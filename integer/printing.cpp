@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -659,7 +660,36 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     writeDigits(out, value, n - 1);
 }
 
+namespace {
+
+// The count of digits of a magnitude longer than 64 bits where its bits settle it, else 0.
+// r lies in [m 2^s, (m + 1) 2^s) for its top 64 bits m, so log10 r lies in a range of
+// width below 2^-63; where no whole number falls in it (give or take the doubles' error,
+// about 1e-5 for the longest magnitude), r has floor(log10 r) + 1 digits. Next to a power
+// of ten only the climb can tell.
+std::uint64_t digitsFromBits(const std::uint32_t* words, std::uint32_t length) {
+    const std::uint64_t bits = kernels::bitLength(words, length);
+    const std::uint64_t shift = bits - 64;
+    const std::uint64_t top =
+        (shift % 32 == 0 ? loadPair(words + shift / 32)
+                         : (std::uint64_t{words[shift / 32 + 2]} << (64 - shift % 32)) |
+                               (loadPair(words + shift / 32) >> (shift % 32)));
+    const double exponent = static_cast<double>(shift) * 0.30102999566398119521;
+    const double low = std::log10(static_cast<double>(top)) + exponent;
+    const double whole = std::floor(low);
+    if (low - whole < 1e-4 || whole + 1 - low < 1e-4) return 0;
+    return static_cast<std::uint64_t>(whole) + 1;
+}
+
+}  // namespace
+
 std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
+    // A text that surely cannot fit is refused before any work.
+    if (static_cast<double>(highestBit()) * 0.30103 + 3 > capacity) {
+        const std::uint64_t digits = digitsFromBits(words, length);
+        const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
+        if (digits != 0 && needed > capacity) return overflowNotice(buffer, capacity, needed);
+    }
     LongPrint print(*this, capacity);
     // The digits are not known before the climb: the model takes the most the bits allow,
     // and the share is kept from falling short of the work done.

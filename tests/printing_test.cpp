@@ -100,14 +100,27 @@ TEST(Printing, EveryLayoutOfTheKeptPowers) {
     Integer::printStoreLimit = saved;
 }
 
-// Counting digits and printing into a capacity too small: the count is still exact.
+// Counting digits and printing into a capacity too small: the count is still exact, also
+// where the bits alone settle it before any work, and next to powers of ten, where they
+// do not, and for either sign.
 TEST(Printing, ShortfallOfLongValues) {
-    for (unsigned digits : {64u, 100u, 1000u, 9031u}) {
-        char buffer[64];
-        EXPECT_EQ(fromMpz(tenTo(digits) - 1).print(buffer, sizeof buffer),
-                  static_cast<std::int32_t>(digits + 1 - sizeof buffer))
-            << digits;
-        EXPECT_STREQ(buffer, "Printing overflow!") << digits;
+    std::vector<mpz_class> values;
+    for (unsigned digits : {64u, 100u, 1000u, 9031u, 40000u}) {
+        for (const int near : {-1, 0, 1})
+            values.push_back(tenTo(digits) + near);
+        values.push_back(tenTo(digits) * 7 / 3);
+    }
+    for (unsigned long bits : {3322ul, 3323ul, 33220ul, 132877ul})
+        values.push_back(testing::power2(bits) - 1);
+    for (const mpz_class& value : values) {
+        const auto digits = static_cast<std::int32_t>(value.get_str().size());
+        for (const int sign : {1, -1}) {
+            char buffer[64];
+            EXPECT_EQ(fromMpz(sign * value).print(buffer, sizeof buffer),
+                      digits + (sign < 0 ? 2 : 1) - static_cast<std::int32_t>(sizeof buffer))
+                << digits << " digits, sign " << sign;
+            EXPECT_STREQ(buffer, "Printing overflow!") << digits;
+        }
     }
 }
 

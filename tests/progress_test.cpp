@@ -130,6 +130,15 @@ TEST(Progress, EachStepsShareFollowsTheWorkDone) {
     }
 }
 
+// A value whose digits surely cannot fit is refused before any work: no kernel runs.
+TEST(Progress, ARefusedPrintDoesNoWork) {
+    const Integer value = Integer(2).power(Integer(400000));
+    char buffer[8192];
+    const std::uint64_t before = kernels::wordsWorked;
+    EXPECT_EQ(value.print(buffer, sizeof buffer), 120412 + 1 - 8192);
+    EXPECT_EQ(kernels::wordsWorked, before);
+}
+
 // Euclid's steps have no model: the step is named, with no share.
 TEST(Progress, ReducingHasNoShare) {
     const Integer a = Integer(3).power(Integer(200000)) + Integer(1);
