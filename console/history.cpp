@@ -21,7 +21,7 @@ namespace VELD {
 
 namespace {
 
-// The most that is read of the file: enough for LIMIT entries of a full line each.
+// The most that is read of the file: enough for LIMIT entries of a few hundred bytes each.
 constexpr std::size_t TAIL_BYTES = 256 * 1024;
 
 constexpr const char* NOT_A_HISTORY = "not a history file (it holds binary data); left as it is";
@@ -73,30 +73,27 @@ void forEachLine(std::string_view text, Each each) {
     }
 }
 
-// True when `text` cannot be a history: it holds a NUL byte, or most of its lines hold
-// control characters. Such a file was named by mistake, and is left as it is.
+// True when `text` cannot be a history: it holds a NUL byte, which no line typed at the
+// editor can hold. Such a file was named by mistake, and is left as it is.
 bool foreign(std::string_view text) {
-    if (text.find('\0') != std::string_view::npos) return true;
-    std::size_t lines = 0, binary = 0;
-    forEachLine(text, [&](std::string_view line) {
-        lines += line.empty() ? 0 : 1;
-        binary += std::any_of(line.begin(), line.end(), [](char c) {
-            const auto byte = static_cast<unsigned char>(c);
-            return (byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7F;
-        });
-    });
-    return 2 * binary > lines;
+    return text.find('\0') != std::string_view::npos;
 }
 
-// The last LIMIT entries of `text`.
+// True when `line` holds a control character other than a tab: typed with Ctrl-V, or
+// pasted. Such a line is not written to the file, so that the file stays plain text, one
+// line an entry; one that an older program wrote is passed over.
+bool holdsControl(std::string_view line) {
+    return std::any_of(line.begin(), line.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+    });
+}
+
+// The last LIMIT entries of `text`, each the whole line typed.
 std::vector<std::string> entriesOf(std::string_view text) {
     std::vector<std::string> entries;
     forEachLine(text, [&](std::string_view line) {
-        line = line.substr(0, LINE_LIMIT);
-        const bool control = std::any_of(line.begin(), line.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-        });
-        if (!line.empty() && !control) entries.emplace_back(line);
+        if (!line.empty() && !holdsControl(line)) entries.emplace_back(line);
     });
     if (entries.size() > HistoryFile::LIMIT)
         entries.erase(entries.begin(), entries.end() - HistoryFile::LIMIT);
@@ -166,7 +163,7 @@ std::vector<std::string> HistoryFile::load() {
 // after a line end for a last line that lacks one, and a write cut short (a full disk) is
 // undone by cutting the file back to its length before.
 void HistoryFile::append(std::string_view line) {
-    if (!saving) return;
+    if (!saving || holdsControl(line)) return;
     const Descriptor file(open(
         path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
     struct stat info {};

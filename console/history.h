@@ -18,20 +18,22 @@ public:
     static constexpr std::size_t LIMIT = 1000;
 
     // An empty path keeps no history. A file that cannot be read or written, or that
-    // cannot be a history (binary data), is reported once on `err`, as "exactcalc: history
-    // not saved: PATH: REASON", and saving stops; the dialogue goes on regardless, and the
-    // file is left as it is.
+    // cannot be a history (binary data: a NUL byte), is reported once on `err`, as
+    // "exactcalc: history not saved: PATH: REASON", and saving stops; the dialogue goes on
+    // regardless, and the file is left as it is.
     HistoryFile(std::string path, std::ostream& err);
 
     // $EXACTCALC_HISTORY when it is set (empty: no history), else ~/.exactcalc_history.
     static std::string defaultPath();
 
-    // The entries the file holds, at most LIMIT, oldest first. Lines that hold control
-    // characters are passed over, and long ones are cut to the line limit; a file with a
-    // NUL byte, or mostly lines of control characters, is no history (see above).
+    // The entries the file holds, whole, at most LIMIT, oldest first. Lines that hold
+    // control characters other than a tab are passed over; a file with a NUL byte is no
+    // history (see above).
     std::vector<std::string> load();
     // Adds an entry at the end of the file at once, so that nothing is lost however the
-    // session ends; an entry is whole or absent, also on a full disk. Sessions running at
+    // session ends; an entry is whole or absent, also on a full disk. A line that holds a
+    // control character other than a tab is not written: the file stays plain text, and
+    // the editor keeps the line for this session only. Sessions running at
     // once each add their own lines: the file is only ever appended to, and trimmed by
     // renaming a new file over it, so that a trim cut short leaves it whole.
     void append(std::string_view line);

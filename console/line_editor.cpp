@@ -183,6 +183,7 @@ Outcome LineEditor::read(std::string_view& line, bool& cut) {
     text[kept] = '\0';
     line = std::string_view(text, kept);
     cut = length > LINE_LIMIT;
+    whole = entry.substr(0, length);
     return Outcome::line;
 }
 
@@ -212,14 +213,16 @@ unsigned char LineEditor::recall(EditLine* editor, int step) {
     return CC_REFRESH;
 }
 
-// Lines of white space only are not kept.
+// Lines of white space only are not kept. A line cut to the line limit is kept whole, as
+// typed, so that it can be recalled and shortened.
 void LineEditor::entered(std::string_view line) {
     if (isOnlyWhiteSpace(line)) return;
-    if (line == lastEntry) return;  // the same line twice in a row is kept once
+    const std::string kept = whole.starts_with(line) ? whole : std::string(line);
+    if (kept == lastEntry) return;  // the same line twice in a row is kept once
     HistEvent event;
-    libedit()->history(recalled, &event, H_ENTER, line.data());  // NUL-terminated
-    file.append(line);
-    lastEntry = line;
+    libedit()->history(recalled, &event, H_ENTER, kept.c_str());
+    file.append(kept);
+    lastEntry = kept;
 }
 
 }  // namespace VELD

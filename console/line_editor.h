@@ -43,6 +43,7 @@ private:
     ::history* recalled = nullptr;
     std::string lastEntry;
     char text[LINE_LIMIT + 1];  // the last line read, its first LINE_LIMIT characters
+    std::string whole;          // and all of it
     // The keys still to give (the rest of a sequence's, or those that end a line dropped by
     // Ctrl-C), whether the line being read is dropped, and whether the keys have ended
     // (Ctrl-D on an empty line, or the terminal gone).

@@ -324,6 +324,35 @@ TEST_F(Terminal, OutputToAFileIsTheTranscript) {
     EXPECT_EQ(contents(output), "Exp: (1 + 2) = 3\nExp: ");
 }
 
+// Lines typed with control bytes (Ctrl-V) are answered and recalled in their session but
+// kept out of the file, which the next session reads without a warning; a line cut to 80
+// characters is kept whole, to be recalled and shortened.
+TEST_F(Terminal, TheHistoryKeepsLinesAsTypedAndStaysAFile) {
+    const std::string longLine = "1 + " + std::string(80, '1');  // 84 characters
+    {
+        TmuxSession terminal(environment(), 200);
+        terminal.waitFor("Exp:");
+        terminal.type("1 + 1");
+        terminal.press("C-v C-a Enter");
+        terminal.waitFor("expression.\nExp:");
+        terminal.type("2 + 2");
+        terminal.press("Enter");
+        terminal.waitFor("= 4\nExp:");
+        terminal.type(longLine);
+        terminal.press("Enter");
+        terminal.waitFor("12\nExp:");
+        terminal.press("q Enter");
+        terminal.waitFor("[exit 0]");
+    }
+    EXPECT_EQ(history(), "2 + 2\n" + longLine + "\n");
+    TmuxSession next(environment(), 200);
+    next.waitFor("Exp:");
+    next.press("Up BSpace BSpace BSpace BSpace Enter");
+    EXPECT_EQ(next.waitFor("12\nExp:"), "Exp: 1 + " + std::string(76, '1') + "\n(1 + " +
+                                            std::string(76, '1') + ") = " + std::string(75, '1') +
+                                            "2\nExp:\n");
+}
+
 // A file named as the history that cannot be one is left as it is, with one warning.
 TEST_F(Terminal, ABinaryFileIsNoHistory) {
     std::string binary;
