@@ -51,6 +51,10 @@ struct Shared {
     std::atomic<int> ownLine = 0;   // the note stands at the start of a line
     std::atomic<int> echoHeld = 0;  // the terminal is to echo nothing
     std::atomic<int> stoppedMilliseconds = 0;
+    // Continued in the background while the echo is held: the ticks come fast until the
+    // program is in the foreground again, and then hold the echo once more (bash sends no
+    // SIGCONT when fg brings a running job back).
+    std::atomic<int> quietPending = 0;
     Interrupts interrupts = Interrupts::endBetweenLines;
     int editorFd = NONE, noteFd = NONE;
     int fd = NONE;  // the terminal whose modes are kept: the editor's, or the note's
@@ -175,6 +179,20 @@ void giveTerminalBack() {
     if ((editing || shared.echoHeld != 0) && shared.haveOriginal) applyModes(shared.original);
 }
 
+// How often a computation continued in the background looks whether it is in the
+// foreground again.
+constexpr milliseconds FOREGROUND_POLL{50};
+
+// Sets the timer; async-signal-safe.
+void setTimer(milliseconds first, milliseconds every) {
+    auto toTimeval = [](milliseconds ms) {
+        return timeval{static_cast<time_t>(ms.count() / 1000),
+                       static_cast<suseconds_t>(ms.count() % 1000 * 1000)};
+    };
+    const itimerval timer{toTimeval(every), toTimeval(first)};
+    setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
 // The timer's handler, and a tick asked for after a resize or a stop.
 extern "C" void askForTick(int = 0) {
     int expected = 0;
@@ -218,7 +236,12 @@ extern "C" void onStop(int number) {
 // modes back when it sees the event.
 extern "C" void onContinue(int) {
     if (shared.state == COMPUTING) {
-        if (shared.echoHeld != 0 && inForeground()) applyModes(shared.quiet);
+        if (shared.echoHeld != 0 && inForeground()) {
+            applyModes(shared.quiet);
+        } else if (shared.echoHeld != 0 && note.running) {
+            shared.quietPending = 1;
+            setTimer(FOREGROUND_POLL, FOREGROUND_POLL);
+        }
         askForTick();
     }
     shared.events |= RESUMED;
@@ -289,15 +312,6 @@ const sigset_t TERMINAL_SIGNALS = [] {
     return set;
 }();
 
-void setTimer(milliseconds first, milliseconds every) {
-    auto toTimeval = [](milliseconds ms) {
-        return timeval{static_cast<time_t>(ms.count() / 1000),
-                       static_cast<suseconds_t>(ms.count() % 1000 * 1000)};
-    };
-    const itimerval timer{toTimeval(every), toTimeval(first)};
-    setitimer(ITIMER_REAL, &timer, nullptr);
-}
-
 // Writes `text` to the note's terminal, and records whether the note is shown after it.
 void draw(const std::string& text, bool shown) {
     held(TERMINAL_SIGNALS, [&] {
@@ -345,6 +359,11 @@ void refresh() {
         Clock::now() - note.started >= note.flushAfter) {
         note.flushed = true;
         *note.answers << std::flush;
+    }
+    if (shared.quietPending != 0 && inForeground()) {
+        shared.quietPending = 0;
+        held(TERMINAL_SIGNALS, [] { applyModes(shared.quiet); });
+        setTimer(milliseconds(1000), milliseconds(1000));
     }
     if (shared.noteFd == NONE || !catchUp()) return;
     const long seconds = std::max(1L, static_cast<long>(lineSeconds()));
@@ -481,6 +500,7 @@ Computing::~Computing() {
         tickHook = nullptr;
         stepClock = nullptr;
         note.running = false;
+        shared.quietPending = 0;
         catchUp(true);
         if (shared.noteShown != 0) show("");
     }

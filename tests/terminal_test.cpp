@@ -569,6 +569,34 @@ TEST_F(Terminal, BackgroundAndAResizeWhileStopped) {
     EXPECT_EQ(history(), "2 + 39\n(40000 !) / (39998 !)\n9" + digits + " + 1\n");
 }
 
+// Ctrl-Z, bg and fg while a line runs: from the moment it is in the foreground again, keys
+// typed are not echoed into the answer's line (bash sends no continue signal with fg), and
+// Ctrl-C prints no "^C" there.
+TEST_F(Terminal, NoEchoAfterBackgroundAndForeground) {
+    if (underValgrind()) GTEST_SKIP() << "valgrind does not stop a program that stops itself";
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
+                         {.width = 150, .inShell = true});
+    terminal.waitFor("Exp:");
+    terminal.type("(100000 !) choose 3\r");
+    terminal.waitFor("abandons]");
+    terminal.press("C-z");
+    terminal.waitFor("Stopped");
+    terminal.type("bg\r");
+    terminal.waitFor("$ bg\n");
+    terminal.type("fg\r");
+    terminal.waitFor("$ fg\n");
+    std::this_thread::sleep_for(300ms);
+    terminal.type("5 + 5");
+    std::this_thread::sleep_for(500ms);  // a terminal that echoes shows the keys at once
+    EXPECT_EQ(terminal.screen().find("5 + 5"), std::string::npos) << terminal.screen();
+    terminal.press("C-c");
+    const std::string screen = terminal.waitFor("interrupted.\nExp:");
+    EXPECT_NE(screen.find("\n((100000!) choose 3)Integer::createSpace() - Computation "
+                          "interrupted.\nExp:"),
+              std::string::npos)
+        << screen;
+}
+
 // Two resizes at one prompt, narrow and back: the line stays as typed, and is edited and
 // answered as it stands.
 TEST_F(Terminal, ResizesAtThePrompt) {
