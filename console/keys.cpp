@@ -60,9 +60,21 @@ const wchar_t* translate(std::string_view sequence) {
     const std::string_view rest = sequence.substr(alt ? 2 : 1);
     if (rest.size() < 2) return nullptr;
     if (rest.size() > 32) return NOTHING;  // no key sends so much: a runaway sequence
-    if (rest[0] == 'O') return applicationKey(rest[1], alt ? ALT : PLAIN);
+    if (rest[0] == 'O') {
+        // Older xterms put a modifier number before the key: "\eO2P" is Shift-F1.
+        std::size_t key = 1;
+        while (key < rest.size() && rest[key] >= '0' && rest[key] <= '9')
+            ++key;
+        if (key == rest.size()) return nullptr;
+        const int modifier = key > 1 ? std::atoi(std::string(rest.substr(1, key - 1)).c_str())
+                             : alt   ? ALT
+                                     : PLAIN;
+        return applicationKey(rest[key], modifier);
+    }
     // "\e[" then numbers and ';', and a last byte; the Linux console's F1-F5 are "\e[[A".
     if (rest[1] == '[') return rest.size() < 3 ? nullptr : NOTHING;
+    // An X10 mouse report: "\e[M" and three bytes, the button and the place.
+    if (rest[1] == 'M') return rest.size() < 5 ? nullptr : NOTHING;
     const std::size_t end = rest.find_first_not_of("0123456789:;<=>? !\"#%&'()*+,-./", 1);
     if (end == std::string_view::npos) return nullptr;
     if (rest[end] < '@' && rest[end] != '$') return NOTHING;  // not a last byte

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <ostream>
 #include <stdexcept>
 #include <type_traits>
@@ -96,6 +97,42 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     el->set(editor, EL_BIND, "^P", "exactcalc-older", nullptr);
     el->set(editor, EL_BIND, "^N", "exactcalc-newer", nullptr);
     el->set(editor, EL_BIND, "\033[3~", "ed-delete-next-char", nullptr);
+    // Keys as bash has them: Ctrl-U deletes from the cursor to the start of the line;
+    // Ctrl-_ and Ctrl-X Ctrl-U undo the last edit; Alt-B and Alt-F (and the Ctrl- and
+    // Alt-arrows, keys.h) move over words, a word being a run of letters and digits.
+    el->set(editor, EL_BIND, "^U", "vi-kill-line-prev", nullptr);
+    el->set(editor, EL_BIND, "^_", "vi-undo", nullptr);
+    el->set(editor, EL_BIND, "^X^U", "vi-undo", nullptr);
+    const Function wordLeft = [](EditLine* e, int) { return moveByWord(e, -1); };
+    const Function wordRight = [](EditLine* e, int) { return moveByWord(e, 1); };
+    el->set(editor, EL_ADDFN, "exactcalc-word-left", "Back to a word's start", wordLeft);
+    el->set(editor, EL_ADDFN, "exactcalc-word-right", "On to a word's end", wordRight);
+    el->set(editor, EL_BIND, "\033b", "exactcalc-word-left", nullptr);
+    el->set(editor, EL_BIND, "\033B", "exactcalc-word-left", nullptr);
+    el->set(editor, EL_BIND, "\033f", "exactcalc-word-right", nullptr);
+    el->set(editor, EL_BIND, "\033F", "exactcalc-word-right", nullptr);
+}
+
+// Moves the cursor as bash's backward-word (`direction` -1) and forward-word (1) do: over
+// the characters that are no letter or digit, then over the letters and digits after them.
+unsigned char LineEditor::moveByWord(EditLine* editor, int direction) {
+    const Libedit* const el = libedit();
+    const LineInfoW* line = el->line(editor);
+    const wchar_t* at = line->cursor;
+    auto inWord = [](wchar_t c) { return std::iswalnum(static_cast<wint_t>(c)) != 0; };
+    if (direction < 0) {
+        while (at > line->buffer && !inWord(at[-1]))
+            --at;
+        while (at > line->buffer && inWord(at[-1]))
+            --at;
+    } else {
+        while (at < line->lastchar && !inWord(*at))
+            ++at;
+        while (at < line->lastchar && inWord(*at))
+            ++at;
+    }
+    el->cursor(editor, static_cast<int>(at - line->cursor));
+    return CC_CURSOR;
 }
 
 LineEditor::~LineEditor() {

@@ -36,6 +36,8 @@ private:
     static int readKey(::editline* editor, wchar_t* key);
     // Up and Down: recall the entry `step` places older (1) or newer (-1).
     static unsigned char recall(::editline* editor, int step);
+    // Alt-B and Alt-F: the cursor back (-1) or on (1) over a word, as bash moves it.
+    static unsigned char moveByWord(::editline* editor, int direction);
 
     std::ostream& out;
     HistoryFile& file;

@@ -237,6 +237,8 @@ TEST(Keys, SequencesAreReadWhole) {
         {"\x1b[2~", L""},
         {"\x1b[24~", L""},
         {"\x1bOP", L""},
+        {"\x1bO2P", L""},
+        {"\x1b[M !!", L""},
         {"\x1b[[A", L""},
         {"\x1b[11^", L""},
         {"\x1b[2$", L""},

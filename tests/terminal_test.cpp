@@ -446,6 +446,27 @@ TEST_F(Terminal, KeysDoWhatTheySay) {
     }
 }
 
+// Keys as bash users press them: Ctrl-Left and Alt-B stop at the starts of runs of
+// letters and digits, Ctrl-U deletes back to the line's start, Ctrl-_ undoes it, and an
+// older xterm's Shift-F1 and a mouse report insert nothing.
+TEST_F(Terminal, KeysAsBashHasThem) {
+    TmuxSession terminal(environment(), 100);
+    terminal.waitFor("Exp:");
+    terminal.type("(12 + 34) * (56 - 78)");
+    terminal.press("C-Left C-Left");
+    terminal.type("9");
+    terminal.waitFor("(956 - 78)");
+    terminal.press("C-u");
+    terminal.waitFor("Exp: 56 - 78)\n");
+    terminal.press("C-_");
+    terminal.type("\x1bO2P\x1b[M !!");
+    terminal.press("M-b M-b");
+    terminal.type("1");
+    terminal.press("End Enter");
+    EXPECT_EQ(terminal.waitFor("= 128188\nExp:"),
+              "Exp: (12 + 134) * (956 - 78)\n((12 + 134) * (956 - 78)) = 128188\nExp:\n");
+}
+
 // In the C locale, and with no locale set at all, bytes above 127 are kept: shown as
 // escapes, refused as a pipe refuses them, stored in the history as typed and recalled so.
 TEST_F(Terminal, TheCLocaleKeepsEveryByte) {
