@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <histedit.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cwctype>
 #include <ostream>
 #include <stdexcept>
+#include <string>
 #include <type_traits>
 
 #include "common/text.h"
@@ -76,8 +78,15 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
         lastEntry = entry;
     }
     el->set(editor, EL_CLIENTDATA, this);
+    // The prompt, or while Ctrl-R searches, the search's text.
     el->set(
-        editor, EL_PROMPT, +[](EditLine*) { return PROMPT; });
+        editor, EL_PROMPT, +[](EditLine* e) {
+            LineEditor* self = nullptr;
+            libedit()->get(e, EL_CLIENTDATA, &self);
+            return self == nullptr || self->searchPrompt.empty()
+                       ? PROMPT
+                       : const_cast<char*>(self->searchPrompt.c_str());
+        });
     el->set(editor, EL_EDITOR, "emacs");
     // Stops, resizes and ending signals are handled by the session's handlers (signals.h),
     // which give the terminal its modes back; a key read they cut short redraws the line.
@@ -111,6 +120,122 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     el->set(editor, EL_BIND, "\033B", "exactcalc-word-left", nullptr);
     el->set(editor, EL_BIND, "\033f", "exactcalc-word-right", nullptr);
     el->set(editor, EL_BIND, "\033F", "exactcalc-word-right", nullptr);
+    const Function search = [](EditLine* e, int) { return searchHistory(e); };
+    el->set(editor, EL_ADDFN, "exactcalc-search", "Search the history for the text typed", search);
+    el->set(editor, EL_BIND, "^R", "exactcalc-search", nullptr);
+}
+
+// The entry `index` places before the newest (0 the newest); false past the oldest.
+bool LineEditor::entryAt(int index, std::string& entry) const {
+    HistEvent event;
+    int at = libedit()->history(recalled, &event, H_FIRST);
+    for (int k = 0; k < index && at == 0; ++k)
+        at = libedit()->history(recalled, &event, H_NEXT);
+    if (at != 0) return false;
+    entry = event.str;
+    return true;
+}
+
+// Puts `text` in place of the line being edited, the cursor `from` characters in (or at the
+// end).
+void LineEditor::replaceLine(EditLine* editor, const std::string& text, std::size_t from) {
+    const Libedit* const el = libedit();
+    const LineInfoW* line = el->line(editor);
+    el->cursor(editor, static_cast<int>(line->lastchar - line->cursor));
+    el->erase(editor, static_cast<int>(line->lastchar - line->buffer));
+    const std::wstring keys = keys::decode(text);
+    el->insert(editor, keys.c_str());
+    if (from < text.size())
+        el->cursor(editor,
+                   -static_cast<int>(keys.size() - keys::decode(text.substr(0, from)).size()));
+}
+
+// Moves to the start of the prompt's row and erases what is below, for a prompt that
+// changes: the cursor stands (prompt + characters before it) / width rows below it.
+void LineEditor::redrawFromPrompt(EditLine* editor) const {
+    const LineInfoW* line = libedit()->line(editor);
+    winsize size{};
+    const std::size_t width =
+        ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    const std::size_t prompt = searchPrompt.empty() ? std::strlen(PROMPT) : searchPrompt.size();
+    const auto column = prompt + static_cast<std::size_t>(line->cursor - line->buffer);
+    std::string move = "\r";
+    if (column / width > 0) move += "\x1b[" + std::to_string(column / width) + "A";
+    move += "\x1b[J";
+    out << std::flush;
+    (void)!::write(STDOUT_FILENO, move.data(), move.size());
+}
+
+// Ctrl-R, as bash's reverse-i-search, for the text typed as it stands (no character is a
+// pattern, and an entry the locale cannot show is searched as its bytes): each key typed
+// extends the text and shows the newest entry that holds it, Backspace shortens it and
+// searches again, Ctrl-R finds the next older one. Enter answers the line found, Ctrl-G
+// gives back the line as it was, and any other key (an arrow, Ctrl-A, ...) ends the search
+// with the line found, which it then acts on: Up and Down walk on from the entry found.
+unsigned char LineEditor::searchHistory(EditLine* editor) {
+    const Libedit* const el = libedit();
+    LineEditor* self = nullptr;
+    el->get(editor, EL_CLIENTDATA, &self);
+    const LineInfoW* line = el->line(editor);
+    const std::string before = keys::encode({line->buffer, line->lastchar});
+    const auto cursorBefore = static_cast<std::size_t>(line->cursor - line->buffer);
+    std::wstring typedKeys;
+    std::string text;  // their bytes, as the entries hold them
+    int found = -1;    // the entry shown, places before the newest
+    // The entry from `from` on, older and older, that holds the text; shown when there is one.
+    auto seek = [&](int from) {
+        std::string entry;
+        for (int index = from; self->entryAt(index, entry); ++index) {
+            const std::size_t at = entry.find(text);
+            if (at == std::string::npos) continue;
+            found = index;
+            self->replaceLine(editor, entry, at);
+            return true;
+        }
+        return false;
+    };
+    bool failed = false;
+    // The prompt with the text, drawn from the start of the prompt's row: libedit draws a
+    // prompt that changed from where the old one ended.
+    auto prompt = [&] {
+        self->redrawFromPrompt(editor);
+        self->searchPrompt =
+            std::string(failed ? "(failed reverse-i-search)`" : "(reverse-i-search)`") + text +
+            "': ";
+        el->set(editor, EL_REFRESH);
+    };
+    prompt();
+    for (;;) {
+        wchar_t key = 0;
+        if (readKey(editor, &key) != 1 || self->discarding) break;
+        if (key == L'\x12') {  // Ctrl-R: the next older entry
+            failed = !seek(found + 1);
+        } else if (key == L'\x7f' || key == L'\b') {
+            if (!typedKeys.empty()) typedKeys.pop_back();
+            text = keys::encode(typedKeys);
+            failed = !seek(0);
+        } else if (key == L'\x07') {  // Ctrl-G: the line as it was
+            self->replaceLine(editor, before, cursorBefore);
+            found = -1;
+            break;
+        } else if (key >= L' ' && key != L'\x7f') {
+            typedKeys += key;
+            text = keys::encode(typedKeys);
+            failed = !seek(found < 0 ? 0 : found);
+        } else {
+            self->pendingKeys.insert(0, 1, key);  // it ends the search, then acts
+            break;
+        }
+        prompt();
+    }
+    self->redrawFromPrompt(editor);
+    self->searchPrompt.clear();
+    if (found >= 0) {
+        if (self->recalling == -1) self->typed = before;
+        self->recalling = found;
+    }
+    el->set(editor, EL_REFRESH);
+    return CC_REFRESH;
 }
 
 // Moves the cursor as bash's backward-word (`direction` -1) and forward-word (1) do: over

@@ -38,6 +38,11 @@ private:
     static unsigned char recall(::editline* editor, int step);
     // Alt-B and Alt-F: the cursor back (-1) or on (1) over a word, as bash moves it.
     static unsigned char moveByWord(::editline* editor, int direction);
+    // Ctrl-R: a search of the history for the text typed, as it stands.
+    static unsigned char searchHistory(::editline* editor);
+    bool entryAt(int index, std::string& entry) const;
+    static void replaceLine(::editline* editor, const std::string& text, std::size_t from);
+    void redrawFromPrompt(::editline* editor) const;
 
     std::ostream& out;
     HistoryFile& file;
@@ -61,6 +66,7 @@ private:
     // that was being typed when the first was recalled.
     int recalling = -1;
     std::string typed;
+    std::string searchPrompt;  // while Ctrl-R searches, the prompt that shows its text
 };
 
 }  // namespace VELD

@@ -426,7 +426,7 @@ TEST_F(Terminal, KeysDoWhatTheySay) {
         EXPECT_NE(terminal.waitFor("\nExp:").find("(112 + 7863459) = 7863571"), std::string::npos);
         const std::string once = "Exp: 112 + 7863459\n(112 + 7863459) = 7863571\n";
         std::string answered = once;
-        for (const char* arrow : {"Left", "Right", "Up", "Down"}) {
+        for (const char* arrow : {"Left", "Right", "Up", "Home"}) {
             terminal.press("C-r");
             terminal.type("+ 7");
             terminal.press(std::string(arrow) + " Enter");
@@ -443,6 +443,38 @@ TEST_F(Terminal, KeysDoWhatTheySay) {
             << locale;
         EXPECT_EQ(history(), "112 + 7863459\n(30000 !) / (29999 !)\n5 + 5\n1 + 1\n2 + 2\n")
             << locale;
+    }
+}
+
+// Ctrl-R finds the text typed as it stands, as bash does: "*" and ")" are no pattern, an
+// entry the locale cannot show does not stop the search, Backspace shortens the text and
+// finds again, and Up leaves the search for the entry before the one found.
+TEST_F(Terminal, SearchFindsTheTextTyped) {
+    for (const char* locale : {"LC_ALL=C.UTF-8", "LC_ALL=C"}) {
+        std::ofstream(historyPath, std::ios::binary) << "40 - 4\n1\xff"
+                                                        "2\n(2 + 3) * 4\n7 - 1\n9 * 9\n100 - 1\n";
+        TmuxSession terminal(environment(locale), 100);
+        terminal.waitFor("Exp:");
+        std::string answers;
+        for (const auto& [keys, search, answer] : {std::tuple{"", "00", "(100 - 1) = 99"},
+                                                   {"", "*", "(9 * 9) = 81"},
+                                                   {"", ") * 4", "((2 + 3) * 4) = 20"},
+                                                   {"Up", "(2", "(9 * 9) = 81"},
+                                                   {"", "40", "(40 - 4) = 36"}}) {
+            terminal.press("C-r");
+            terminal.type(search);
+            if (std::string(search) == "00") terminal.press("BSpace");
+            if (*keys != '\0') terminal.press(keys);
+            terminal.press("Enter");
+            answers += std::string(answer) + "\n";
+            terminal.waitFor(std::string(answer) + "\nExp:");
+        }
+        std::string shown;
+        std::istringstream screen(terminal.screen());
+        for (std::string line; std::getline(screen, line);) {
+            if (line.find(" = ") != std::string::npos) shown += line + "\n";
+        }
+        EXPECT_EQ(shown, answers) << locale;
     }
 }
 
