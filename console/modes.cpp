@@ -76,7 +76,8 @@ public:
         reportFailure(err, what.c_str(), error);
     }
 
-    // The exit status, once everything is written; Ctrl-C ends the program here.
+    // The exit status, once everything is written; Ctrl-C, SIGTERM or SIGHUP ends the
+    // program here, by that signal.
     int exitStatus() {
         if (signals::endRequested()) endByInterrupt(out);
         const int error = errno;
@@ -220,8 +221,8 @@ int answerDialogue(std::istream& in, std::ostream& out, std::ostream& err,
     const int error = errno;  // the failed read or write's reason, before anything else
     if (end == Outcome::outputFailed) return reportFailure(err, "write output", error);
     if (end == Outcome::inputFailed) return reportFailure(err, "read input", error);
-    // Ctrl-C between lines: what has been answered is written, then the program ends as
-    // SIGINT ends it.
+    // Ctrl-C between lines, SIGTERM or SIGHUP: what has been answered is written, then the
+    // program ends by that signal.
     if (end == Outcome::interrupted) endByInterrupt(out);
     // At the end of input typed at a terminal, finish the prompt's line for the shell; a
     // file or pipe gets the transcript as it stands.

@@ -61,7 +61,8 @@ int answerValues(const std::vector<std::string_view>& files, std::istream& in, s
 int reportFailure(std::ostream& err, const char* what, int error);
 // Flushes `out`: `status` when that works, else the failure reported.
 int finish(std::ostream& out, std::ostream& err, int status = EXIT_ANSWERED);
-// Ends the program as SIGINT does, once what has been answered is written.
+// Ends the program by the signal that asked for the end (SIGINT, SIGTERM or SIGHUP), once
+// what has been answered is written.
 [[noreturn]] void endByInterrupt(std::ostream& out);
 
 }  // namespace VELD

@@ -37,7 +37,9 @@ enum : int { PROMPT, COMPUTING };
 constexpr char ERASE_NOTE[] = "\x1b[J";
 constexpr char ERASE_LINE[] = "\x1b[K";
 
-// What the handlers and the program share, each a lock-free atomic (interrupt.h). The
+// What the handlers and the program share. What either side changes while the handlers
+// are installed is a lock-free atomic (interrupt.h); the fields after them are set by
+// Session before it installs the handlers and only read until it takes them away. The
 // state is PROMPT or COMPUTING; the note on the screen makes "note shown", the handlers'
 // own frames "stopped" and "resumed".
 struct Shared {
