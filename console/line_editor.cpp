@@ -322,7 +322,10 @@ Outcome LineEditor::read(std::string_view& line, bool& cut) {
     // for the next prompt, where the editor shows them; and those typed as the prompt is
     // written, before the editor takes the terminal, are not shown twice. Set once the
     // signals' session has the terminal's own modes, which it gives back at a stop.
-    if (!quiet) quiet = libedit()->set(editor, EL_SETTY, "-x", "-echo", "-echoctl", nullptr) == 0;
+    if (!quiet) {
+        quiet =
+            libedit()->set(editor, EL_SETTY, "-x", "-echo", "-echoctl", "-icanon", nullptr) == 0;
+    }
     discarding = false;
     ended = false;
     pendingKeys.clear();

@@ -419,6 +419,13 @@ Session::Session(const Setup& setup) {
     shared.haveOriginal = shared.fd != NONE && tcgetattr(shared.fd, &shared.original) == 0;
     shared.quiet = shared.original;
     shared.quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
+    // With the editor, keys typed while a line computes are its keys, Ctrl-D among them:
+    // the terminal keeps each byte as it comes, as it does between lines.
+    if (setup.editorFd != NONE) {
+        shared.quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+        shared.quiet.c_cc[VMIN] = 1;
+        shared.quiet.c_cc[VTIME] = 0;
+    }
     note.answers = setup.answers;
     note.delay = configuredDelay();
     note.run = 0;

@@ -478,6 +478,18 @@ TEST_F(Terminal, SearchFindsTheTextTyped) {
     }
 }
 
+// Ctrl-D typed while a line computes is kept as the other keys are: at the next prompt,
+// on an empty line, it ends the dialogue.
+TEST_F(Terminal, CtrlDTypedWhileALineComputesEndsTheDialogue) {
+    TmuxSession terminal(environment(), 100);
+    terminal.waitFor("Exp:");
+    terminal.type("(40000 !) / (39999 !)\r");
+    terminal.waitFor("(39999!))");
+    terminal.press("C-d");
+    EXPECT_EQ(terminal.waitFor("[exit 0]"),
+              "Exp: (40000 !) / (39999 !)\n((40000!) / (39999!)) = 40000\nExp:\n[exit 0]\n");
+}
+
 // Keys as bash users press them: Ctrl-Left and Alt-B stop at the starts of runs of
 // letters and digits, Ctrl-U deletes back to the line's start, Ctrl-_ undoes it, and an
 // older xterm's Shift-F1 and a mouse report insert nothing.
