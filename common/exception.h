@@ -3,8 +3,9 @@
 namespace VELD {
 
 // The one fault type of the calculator. It carries a single pointer to a static,
-// NUL-terminated message that names the class and operation that raised it; copying
-// copies the pointer and destroying it frees nothing.
+// NUL-terminated message that names a class and operation (for most faults the one that
+// raised it; an interrupted computation's always names Integer::createSpace(), wherever
+// its loop was); copying copies the pointer and destroying it frees nothing.
 class Exception {
 public:
     explicit constexpr Exception(const char* message) noexcept : message(message) {}

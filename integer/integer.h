@@ -108,8 +108,9 @@ public:
     // the layouts of much longer values with short ones.
     static std::uint64_t printStoreLimit;
 
-    // The value with the given magnitude words (least significant first) and sign, for
-    // tests and benchmarks that need operands of a particular shape.
+    // The value with the given magnitude words (least significant first) and sign: for the
+    // products and quotients that end on registers, and for tests and benchmarks that need
+    // operands of a particular shape.
     static Integer fromWords(const std::uint32_t* magnitude, std::uint32_t count, bool negative);
 
     // The value with magnitude `magnitude`, non-negative.
@@ -121,7 +122,9 @@ public:
         return length == 0 ? 0 : length == 1 ? words[0] : loadPair(words);
     }
 
-    // Read-only view of the representation, for checks of the normal form.
+    // Read-only view of the representation: for checks of the normal form, and for the
+    // operations of other files (multiplication, division, combinatorics) that work on a
+    // magnitude's words.
     std::int32_t getNegativeFlag() const { return negative; }
     std::uint32_t getLength() const { return length; }
     const std::uint32_t* getWords() const { return words; }

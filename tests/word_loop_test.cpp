@@ -222,7 +222,7 @@ TEST(WordLoops, InterruptLandsInLoopsWithoutAllocation) {
         Integer quotient(dividend);
         (void)quotient.integerDivision(divisor);
     });
-    // The steps by ten test the flag on every call; print's digit loop makes one per digit.
+    // The steps by ten test the flag on every call (reading a numeral makes one per digit).
     Integer power = fromMpz(power2(100));
     power.multiplyByTen();
     interruptRequested = INTERRUPT_DUE;
