@@ -61,9 +61,11 @@ bool StreamLines::fill(bool wait, Outcome& ended) {
 
 // Without waiting, the descriptor is asked whether input is there (poll) before it is
 // read. A read cut short by a signal is made again, unless Ctrl-C asked to end; only a
-// read that returns 0 is the end of input.
+// read that returns 0 is the end of input, and it is kept, as a terminal gives it once.
 bool StreamLines::fillFromDescriptor(bool wait, Outcome& ended) {
     ended = Outcome::endOfInput;
+    // A terminal's end of input (Ctrl-D) is read once: one met by a look ahead is kept.
+    if (inputEnded) return end > start;
     pollfd ready{STDIN_FILENO, POLLIN, 0};
     if (!wait) {
         if (poll(&ready, 1, 0) <= 0) return end > start;
@@ -82,6 +84,7 @@ bool StreamLines::fillFromDescriptor(bool wait, Outcome& ended) {
         const int error = errno;
         signals::setWaiting(false);
         if (got >= 0) {
+            inputEnded = got == 0;
             end += static_cast<std::size_t>(got);
             return end > start;
         }

@@ -38,6 +38,7 @@ private:
     std::ostream& out;
     const Use use;
     const bool descriptor;         // `in` is standard input, read from its descriptor
+    bool inputEnded = false;       // its read returned 0: the end of input
     char cutLine[LINE_LIMIT + 1];  // the dialogue's last line, its first LINE_LIMIT characters
     std::string wholeLine;         // the script modes' last line
     char block[1 << 16];           // input taken from `in` and not yet read: [start, end)

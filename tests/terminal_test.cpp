@@ -316,11 +316,13 @@ TEST_F(Terminal, DownKeepsWhatIsTyped) {
 // would, without a line end after the last prompt.
 TEST_F(Terminal, OutputToAFileIsTheTranscript) {
     const std::string output = folder + "/out";
-    TmuxSession terminal(environment(), {.after = "> " + output});
+    // Typed before the program starts: the end of input (Ctrl-D) waits in the terminal
+    // behind the line, and the look for a line at hand must not swallow it.
+    TmuxSession terminal(environment(), {.before = "sleep 0.5; ", .after = "> " + output});
     terminal.type("1 + 2");
     terminal.press("Enter");
     terminal.press("C-d");
-    terminal.waitFor("[exit 0]");
+    EXPECT_EQ(terminal.waitFor("[exit 0]"), "1 + 2\n[exit 0]\n");
     EXPECT_EQ(contents(output), "Exp: (1 + 2) = 3\nExp: ");
 }
 
