@@ -218,7 +218,7 @@ unsigned char LineEditor::searchHistory(EditLine* editor) {
             self->replaceLine(editor, before, cursorBefore);
             found = -1;
             break;
-        } else if (key >= L' ' && key != L'\x7f') {
+        } else if (key >= L' ') {
             typedKeys += key;
             text = keys::encode(typedKeys);
             failed = !seek(found < 0 ? 0 : found);
@@ -361,19 +361,10 @@ unsigned char LineEditor::recall(EditLine* editor, int step) {
     const int wanted = self->recalling + step;
     if (wanted < -1) return CC_ERROR;  // Down at the line being typed: it stays
     std::string text = self->typed;
-    if (wanted >= 0) {
-        HistEvent event;
-        int at = el->history(self->recalled, &event, H_FIRST);
-        for (int k = 0; k < wanted && at == 0; ++k)
-            at = el->history(self->recalled, &event, H_NEXT);
-        if (at != 0) return CC_ERROR;  // Up at the oldest entry
-        text = event.str;
-    }
+    if (wanted >= 0 && !self->entryAt(wanted, text)) return CC_ERROR;  // Up at the oldest
     const LineInfoW* line = el->line(editor);
     if (self->recalling == -1) self->typed = keys::encode({line->buffer, line->lastchar});
-    el->cursor(editor, static_cast<int>(line->lastchar - line->cursor));
-    el->erase(editor, static_cast<int>(line->lastchar - line->buffer));
-    el->insert(editor, keys::decode(text).c_str());
+    replaceLine(editor, text, text.size());
     self->recalling = wanted;
     return CC_REFRESH;
 }
