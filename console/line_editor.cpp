@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <histedit.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -23,6 +24,9 @@
 namespace VELD {
 
 namespace {
+
+// How long the terminal's size must hold before the line is drawn at it.
+constexpr int SETTLE_MS = 50;
 
 // libedit's entry points, each a field and the symbol it is found by. The library is loaded
 // when the first editor starts, so that a script or a pipe never maps it and the libraries
@@ -88,6 +92,13 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
                        : const_cast<char*>(self->searchPrompt.c_str());
         });
     el->set(editor, EL_EDITOR, "emacs");
+    // On a terminal that keeps the cursor in the last column after writing there (xterm,
+    // tmux, screen, the Linux console: "xn"), libedit's own handling of that margin clears
+    // the wrong row when an edit shifts a wrapped line. It is told the terminal does not
+    // wrap: it then ends each row itself, where the cursor indeed stands.
+    int lastColumnKept = 0;
+    if (el->get(editor, EL_GETTC, "xn", &lastColumnKept, nullptr) == 0 && lastColumnKept != 0)
+        el->set(editor, EL_SETTC, "am", "no", nullptr);
     // Stops, resizes and ending signals are handled by the session's handlers (signals.h),
     // which give the terminal its modes back; a key read they cut short redraws the line.
     el->set(editor, EL_SIGNAL, 0);
@@ -150,20 +161,53 @@ void LineEditor::replaceLine(EditLine* editor, const std::string& text, std::siz
                    -static_cast<int>(keys.size() - keys::decode(text.substr(0, from)).size()));
 }
 
-// Moves to the start of the prompt's row and erases what is below, for a prompt that
-// changes: the cursor stands (prompt + characters before it) / width rows below it.
-void LineEditor::redrawFromPrompt(EditLine* editor) const {
+// The columns libedit draws `text` in from column `at`: a control character as ^X, one it
+// cannot print as \U+XXXX, a tab to the next multiple of 8.
+std::size_t LineEditor::columns(std::wstring_view text, std::size_t at) {
+    const std::size_t from = at;
+    for (const wchar_t c : text) {
+        const int width = ::wcwidth(c);
+        if (c == L'\t')
+            at = (at / 8 + 1) * 8;
+        else if (c < 0x100 && std::iswcntrl(static_cast<wint_t>(c)))
+            at += 2;
+        else if (width >= 0 && std::iswprint(static_cast<wint_t>(c)))
+            at += width;
+        else
+            at += c > 0xffff ? 8 : 7;
+    }
+    return at - from;
+}
+
+// The terminal's width as libedit has it: the width it last drew at.
+int LineEditor::drawnWidth(EditLine* editor) {
+    int width = 0;
+    return libedit()->get(editor, EL_GETTC, "co", &width, nullptr) == 0 && width > 0 ? width : 80;
+}
+
+// Moves to the start of the prompt's row and erases what is below, for a prompt and line
+// drawn again. The line was drawn at `drawn` columns, its rows ended by the editor
+// (libedit is told the terminal does not wrap); the terminal is now `width` wide, and has
+// rewrapped them as tmux does: each full row above the cursor's is
+// ceil(drawn / width) rows now, and the cursor's row is split before it.
+void LineEditor::clearFromPrompt(EditLine* editor, int drawn) const {
     const LineInfoW* line = libedit()->line(editor);
-    winsize size{};
-    const std::size_t width =
-        ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
-    const std::size_t prompt = searchPrompt.empty() ? std::strlen(PROMPT) : searchPrompt.size();
-    const auto column = prompt + static_cast<std::size_t>(line->cursor - line->buffer);
+    const auto width = static_cast<std::size_t>(drawnWidth(editor));
+    const auto before = static_cast<std::size_t>(drawn);
+    const std::wstring prompt = keys::decode(searchPrompt.empty() ? PROMPT : searchPrompt);
+    const std::size_t column =
+        columns({line->buffer, line->cursor}, columns(prompt, 0)) + columns(prompt, 0);
+    const std::size_t rows =
+        column / before * ((before + width - 1) / width) + column % before / width;
     std::string move = "\r";
-    if (column / width > 0) move += "\x1b[" + std::to_string(column / width) + "A";
+    if (rows > 0) move += "\x1b[" + std::to_string(rows) + "A";
     move += "\x1b[J";
     out << std::flush;
     (void)!::write(STDOUT_FILENO, move.data(), move.size());
+}
+
+void LineEditor::redrawFromPrompt(EditLine* editor) const {
+    clearFromPrompt(editor, drawnWidth(editor));
 }
 
 // Ctrl-R, as bash's reverse-i-search, for the text typed as it stands (no character is a
@@ -281,8 +325,24 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
             self->pendingKeys = L"\x05^C\n";  // Ctrl-E: to the end of the line
             break;
         }
-        const unsigned events = signals::takeEvents();
-        if ((events & (signals::RESIZED | signals::RESUMED)) != 0) libedit()->resize(editor);
+        unsigned events = signals::takeEvents();
+        if (events != 0) {
+            const int drawn = drawnWidth(editor);
+            // A resize is taken once the size has held for a moment: a window dragged sends
+            // many, and a line drawn at a width the terminal has already left lands on the
+            // wrong rows.
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            while ((events & signals::RESIZED) != 0 && ::poll(&input, 1, SETTLE_MS) < 0 &&
+                   errno == EINTR)
+                events |= signals::takeEvents();
+            libedit()->resize(editor);
+            // A resize at the prompt draws the prompt and line again at once, where they
+            // began; after a stop they are drawn afresh on the row the stop left.
+            if (events == signals::RESIZED && !self->redraw && signals::inForeground()) {
+                self->clearFromPrompt(editor, drawn);
+                libedit()->set(editor, EL_REFRESH);
+            }
+        }
         self->redraw = self->redraw || (events & signals::RESUMED) != 0;
         if (self->redraw && signals::inForeground()) {
             // The terminal's modes, which a stop gave back, are the editor's again.

@@ -42,6 +42,9 @@ private:
     static unsigned char searchHistory(::editline* editor);
     bool entryAt(int index, std::string& entry) const;
     static void replaceLine(::editline* editor, const std::string& text, std::size_t from);
+    static std::size_t columns(std::wstring_view text, std::size_t at);
+    static int drawnWidth(::editline* editor);
+    void clearFromPrompt(::editline* editor, int drawn) const;
     void redrawFromPrompt(::editline* editor) const;
 
     std::ostream& out;

@@ -664,21 +664,40 @@ TEST_F(Terminal, NoEchoAfterBackgroundAndForeground) {
         << screen;
 }
 
-// Two resizes at one prompt, narrow and back: the line stays as typed, and is edited and
-// answered as it stands.
-TEST_F(Terminal, ResizesAtThePrompt) {
-    TmuxSession terminal(environment(), 100);
-    terminal.waitFor("Exp:");
-    terminal.type("(111111 + 222222) * 3333333");
-    terminal.waitFor("3333333");
-    terminal.resize(15);
-    terminal.resize(100);
-    // Keys sent before the program has taken the new width would be drawn at the old one.
-    std::this_thread::sleep_for(testing::launcher() != nullptr ? 3s : 300ms);
-    terminal.press("Left Left X BSpace Enter");
-    EXPECT_EQ(terminal.waitFor("= 1111109888889\nExp:"),
-              "Exp: (111111 + 222222) * 3333333\n((111111 + 222222) * 3333333) = 1111109888889\n"
-              "Exp:\n");
+// A line that wraps is drawn right, as tmux users and xterm users have the terminal: a
+// resize at the prompt draws it again at once, at the new width, and an edit that shifts
+// its rows draws each row whole.
+TEST_F(Terminal, WrappedLinesAreDrawnRight) {
+    for (const char* term : {"TERM=tmux-256color", "TERM=xterm-256color"}) {
+        TmuxSession terminal(environment(term), 40);
+        terminal.waitFor("Exp:");
+        // Rows above the line, for those that narrowing pushes up: tmux keeps the cursor's row.
+        terminal.type("1 + 1\r2 + 2\r3 + 3\r");
+        terminal.waitFor("= 6\nExp:");
+        const std::string line = "((123456789 + 987654321) * (111111111 - 22222222)) + 5";
+        terminal.type(line);
+        terminal.press("Left Left Left Left");
+        terminal.resize(100);
+        const std::string before =
+            "Exp: 1 + 1\n(1 + 1) = 2\nExp: 2 + 2\n(2 + 2) = 4\nExp: 3 + 3\n(3 + 3) = 6\n";
+        EXPECT_EQ(terminal.waitFor("Exp: " + line), before + "Exp: " + line + "\n") << term;
+        terminal.resize(15);
+        terminal.resize(100);
+        // Keys sent before the program has taken the new width would be drawn at the old one.
+        std::this_thread::sleep_for(testing::launcher() != nullptr ? 3s : 300ms);
+        terminal.press("Left X BSpace Enter");
+        const std::string answered =
+            before + "Exp: " + line + "\n(" + line + ") = 98765432123456795\nExp:\n";
+        EXPECT_EQ(terminal.waitFor("= 98765432123456795\nExp:"), answered) << term;
+        terminal.resize(40);
+        terminal.type("5 + 5" + line.substr(1, 48));
+        terminal.press("C-a");
+        terminal.type("Z");
+        const std::string edited =
+            "Exp: Z5 + 5(123456789 + 987654321) * (11\n1111111 - 22222222)\n";
+        const std::string screen = terminal.waitFor("Exp: Z");
+        EXPECT_EQ(screen.substr(std::min(screen.size(), screen.rfind("Exp: Z"))), edited) << term;
+    }
 }
 
 // SIGTERM while the note shows: the note is erased and the terminal's modes given back
