@@ -372,9 +372,9 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
     return 1;
 }
 
-Outcome LineEditor::read(std::string_view& line, bool& cut) {
-    if (signals::endRequested()) return Outcome::interrupted;  // SIGTERM while computing
-    if (!(out << std::flush)) return Outcome::outputFailed;
+Read LineEditor::read(std::string_view& line, bool& cut) {
+    if (signals::endRequested()) return Ending::interrupted;  // SIGTERM while computing
+    if (!(out << std::flush)) return Ending::outputFailed;
     signals::takePromptInterrupt();  // a Ctrl-C that came while the last answer was written
     signals::awaitForeground();
     signals::takeEvents();
@@ -395,10 +395,10 @@ Outcome LineEditor::read(std::string_view& line, bool& cut) {
     int count = 0;
     const wchar_t* got = libedit()->gets(editor, &count);
     const int error = errno;
-    if (discarding) return Outcome::discarded;
+    if (discarding) return Read::discarded;
     if (got == nullptr) {
         errno = error;
-        return ended || count == 0 ? Outcome::endOfInput : Outcome::inputFailed;
+        return ended || count == 0 ? Ending::endOfInput : Ending::inputFailed;
     }
     // The bytes typed, as they came, whatever the locale can show of them.
     const std::string entry = keys::encode(got);
@@ -409,7 +409,7 @@ Outcome LineEditor::read(std::string_view& line, bool& cut) {
     line = std::string_view(text, kept);
     cut = length > LINE_LIMIT;
     whole = entry.substr(0, length);
-    return Outcome::line;
+    return Read::line;
 }
 
 // The recalled entry `recalling` places before the newest (0 the newest), or the line

@@ -28,7 +28,7 @@ public:
     LineEditor(const LineEditor&) = delete;
     LineEditor& operator=(const LineEditor&) = delete;
 
-    Outcome read(std::string_view& line, bool& cut) override;
+    Read read(std::string_view& line, bool& cut) override;
     void entered(std::string_view line) override;
 
 private:

@@ -6,12 +6,12 @@
 
 namespace VELD {
 
-Outcome ArgumentLine::read(std::string_view& line, bool& cut) {
-    if (given) return Outcome::endOfInput;
+Read ArgumentLine::read(std::string_view& line, bool& cut) {
+    if (given) return Ending::endOfInput;
     given = true;
     line = text;
     cut = false;
-    return Outcome::line;
+    return Read::line;
 }
 
 bool dialogueQuits(std::string_view line) {

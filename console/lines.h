@@ -14,18 +14,22 @@ inline constexpr unsigned LINE_LIMIT = 80;
 inline constexpr char LINE_CUT[] = "line cut to its first 80 characters";
 inline constexpr char PROMPT[] = "Exp: ";
 
-enum class Outcome {
-    line,       // a line was read
-    discarded,  // a line was abandoned at the prompt (Ctrl-C at the editor's)
-    answered,   // the line was answered: the next may be read
-    // How the lines end: by a line that quits, at the end of input, because a stream failed
-    // (its error state set, errno the system's reason), or by Ctrl-C or SIGTERM.
-    quit,
-    endOfInput,
-    inputFailed,
-    outputFailed,
-    interrupted,
+// How a run of lines ends: by a line that quits, at the end of input, because a stream
+// failed (its error state set, errno the system's reason), or by Ctrl-C, SIGTERM or SIGHUP.
+enum class Ending { quit, endOfInput, inputFailed, outputFailed, interrupted };
+
+// What a read gives: a line, a line dropped at the prompt (Ctrl-C at the editor's), or the
+// end of the lines.
+struct Read {
+    enum Kind { line, discarded, ended } kind;
+    Ending ending = Ending::endOfInput;  // when the lines have ended
+    constexpr Read(Kind kind) : kind(kind) {}
+    constexpr Read(Ending ending) : kind(ended), ending(ending) {}
 };
+
+// What a line's answer leaves: the next line may be read, or the lines end because the
+// output failed or the program is to end.
+enum class Response { answered, outputFailed, interrupted };
 
 // Where lines come from: a stream, the line editor at a terminal, or the arguments.
 class LineSource {
@@ -35,7 +39,7 @@ public:
     // end, NUL-terminated in the source's own storage until the next read. For the dialogue
     // the first LINE_LIMIT characters are kept, in storage of a fixed size, and `cut` tells
     // whether there were more; the script modes' lines are read whole.
-    virtual Outcome read(std::string_view& line, bool& cut) = 0;
+    virtual Read read(std::string_view& line, bool& cut) = 0;
     // Told of each line the dialogue answers, before it is answered.
     virtual void entered(std::string_view /*line*/) {}
     // True when a whole next line is already at hand: the echo of this one need not be
@@ -47,7 +51,7 @@ public:
 class ArgumentLine : public LineSource {
 public:
     explicit ArgumentLine(std::string text) : text(std::move(text)) {}
-    Outcome read(std::string_view& line, bool& cut) override;
+    Read read(std::string_view& line, bool& cut) override;
 
 private:
     std::string text;
@@ -62,24 +66,29 @@ bool scriptQuits(std::string_view line);
 
 // The one loop of every mode: reads lines from `lines` and hands each to `respond`, with
 // whether it was cut, until a line that `quits`, or the end of the lines. `respond`
-// returns Outcome::answered to go on, or how the lines end. A line too long for the memory
-// left is an input that failed.
+// returns a Response. A line too long for the memory left is an input that failed.
 template <typename Respond>
-Outcome eachLine(LineSource& lines, bool (*quits)(std::string_view), Respond&& respond) {
+Ending eachLine(LineSource& lines, bool (*quits)(std::string_view), Respond&& respond) {
     for (;;) {
         std::string_view line;
         bool cut = false;
-        Outcome got = Outcome::inputFailed;
+        Read got = Ending::inputFailed;
         try {
             got = lines.read(line, cut);
         } catch (const std::bad_alloc&) {
             errno = ENOMEM;
         }
-        if (got == Outcome::discarded) continue;
-        if (got != Outcome::line) return got;
-        if (quits(line)) return Outcome::quit;
-        const Outcome answered = respond(line, cut);
-        if (answered != Outcome::answered) return answered;
+        if (got.kind == Read::discarded) continue;
+        if (got.kind == Read::ended) return got.ending;
+        if (quits(line)) return Ending::quit;
+        switch (respond(line, cut)) {
+            case Response::answered:
+                continue;
+            case Response::outputFailed:
+                return Ending::outputFailed;
+            case Response::interrupted:
+                return Ending::interrupted;
+        }
     }
 }
 

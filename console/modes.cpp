@@ -59,7 +59,7 @@ public:
                    .answers = &out}) {}
 
     // Answers the lines of `lines`, read whole, until one quits or they end.
-    Outcome answerLines(LineSource& lines, Place place) {
+    Ending answerLines(LineSource& lines, Place place) {
         return eachLine(lines, scriptQuits, [&](std::string_view line, bool) {
             // A file saved with a byte-order mark (as Windows editors save UTF-8) has it
             // skipped.
@@ -79,15 +79,15 @@ public:
     // The exit status, once everything is written; Ctrl-C, SIGTERM or SIGHUP ends the
     // program here, by that signal.
     int exitStatus() {
-        if (signals::endRequested()) endByInterrupt(out);
-        const int error = errno;
-        if (!out) return reportFailure(err, "write output", error);
-        return finish(out, err, faults ? EXIT_FAULT : EXIT_ANSWERED);
+        const Ending end = signals::endRequested() ? Ending::interrupted
+                           : out                   ? Ending::endOfInput
+                                                   : Ending::outputFailed;
+        return endRun(end, errno, out, err, faults ? EXIT_FAULT : EXIT_ANSWERED);
     }
 
 private:
     // A line of white space gives an empty line, or a fault as the arguments.
-    Outcome answer(std::string_view line, const Place& place) {
+    Response answer(std::string_view line, const Place& place) {
         if (isOnlyWhiteSpace(line)) {
             place.arguments ? refuse(place, "empty expression") : void(out << '\n');
             return next();
@@ -95,7 +95,7 @@ private:
         // The note stands at the start of a line of the terminal of standard error: where
         // that shows standard output too, the line the value will take, after the values
         // before it.
-        if (sameTerminal && !(out << std::flush)) return Outcome::outputFailed;
+        if (sameTerminal && !(out << std::flush)) return Response::outputFailed;
         std::optional<Answer> answer;
         const char* value = nullptr;
         {
@@ -129,9 +129,9 @@ private:
     }
 
     // Ctrl-C, or output that failed, ends the answers.
-    Outcome next() const {
-        if (signals::endRequested()) return Outcome::interrupted;
-        return out ? Outcome::answered : Outcome::outputFailed;
+    Response next() const {
+        if (signals::endRequested()) return Response::interrupted;
+        return out ? Response::answered : Response::outputFailed;
     }
 
     std::ostream& out;
@@ -175,17 +175,17 @@ bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, b
 
 }  // namespace
 
-Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes) {
+Ending runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes) {
     return eachLine(lines, dialogueQuits, [&](std::string_view line, bool cut) {
-        if (line.empty()) return Outcome::answered;
+        if (line.empty()) return Response::answered;
         if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
         lines.entered(line);
         const bool written = writeAnswer(line, out, column, lines.lineWaiting());
-        return written ? Outcome::answered : Outcome::outputFailed;
+        return written ? Response::answered : Response::outputFailed;
     });
 }
 
-Outcome runConsole(std::istream& in, std::ostream& out) {
+Ending runConsole(std::istream& in, std::ostream& out) {
     StreamLines lines(in, out, StreamLines::Use::dialogue);
     return runDialogue(lines, out, 0, nullptr);
 }
@@ -216,18 +216,13 @@ int answerDialogue(std::istream& in, std::ostream& out, std::ostream& err,
          .answers = editor ? nullptr : &out});  // the editor's answers are shown at once
     // Typed at a terminal, the line's own end leaves the echo at the start of a line;
     // otherwise it follows the prompt.
-    const Outcome end =
+    const Ending end =
         runDialogue(lines, out, editor || terminal.input ? 0 : sizeof PROMPT - 1, &err);
     const int error = errno;  // the failed read or write's reason, before anything else
-    if (end == Outcome::outputFailed) return reportFailure(err, "write output", error);
-    if (end == Outcome::inputFailed) return reportFailure(err, "read input", error);
-    // Ctrl-C between lines, SIGTERM or SIGHUP: what has been answered is written, then the
-    // program ends by that signal.
-    if (end == Outcome::interrupted) endByInterrupt(out);
     // At the end of input typed at a terminal, finish the prompt's line for the shell; a
     // file or pipe gets the transcript as it stands.
-    if (end == Outcome::endOfInput && terminal.input && terminal.output) out << '\n';
-    return finish(out, err);
+    if (end == Ending::endOfInput && terminal.input && terminal.output) out << '\n';
+    return endRun(end, error, out, err, EXIT_ANSWERED);
 }
 
 int answerArguments(const std::vector<std::string_view>& words, std::ostream& out,
@@ -256,10 +251,10 @@ int answerValues(const std::vector<std::string_view>& files, std::istream& in, s
         // On the heap: its input block is touched only as input fills it.
         const auto lines =
             std::make_unique<StreamLines>(standard ? in : opened, out, StreamLines::Use::script);
-        const Outcome end = values.answerLines(*lines, {.file = standard ? nullptr : name.c_str()});
-        if (end == Outcome::inputFailed)
+        const Ending end = values.answerLines(*lines, {.file = standard ? nullptr : name.c_str()});
+        if (end == Ending::inputFailed)
             values.fileFailed("read " + (standard ? std::string("input") : escaped(name)), errno);
-        if (end != Outcome::endOfInput && end != Outcome::inputFailed) break;
+        if (end != Ending::endOfInput && end != Ending::inputFailed) break;
     }
     return values.exitStatus();
 }
@@ -270,14 +265,31 @@ int reportFailure(std::ostream& err, const char* what, int error) {
     return EXIT_FAULT;
 }
 
+// Ends the program by the signal that asked for the end, once what has been answered is
+// written.
+[[noreturn]] static void endByInterrupt(std::ostream& out) {
+    out << std::flush;
+    signals::endByInterrupt();
+}
+
+int endRun(Ending end, int error, std::ostream& out, std::ostream& err, int status) {
+    switch (end) {
+        case Ending::outputFailed:
+            return reportFailure(err, "write output", error);
+        case Ending::inputFailed:
+            return reportFailure(err, "read input", error);
+        case Ending::interrupted:
+            endByInterrupt(out);
+        case Ending::quit:
+        case Ending::endOfInput:
+            break;
+    }
+    return finish(out, err, status);
+}
+
 int finish(std::ostream& out, std::ostream& err, int status) {
     if (out << std::flush) return status;
     return reportFailure(err, "write output", errno);
-}
-
-void endByInterrupt(std::ostream& out) {
-    out << std::flush;
-    signals::endByInterrupt();
 }
 
 }  // namespace VELD

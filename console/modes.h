@@ -33,9 +33,9 @@ int answerDialogue(std::istream& in, std::ostream& out, std::ostream& err,
 // The dialogue over `lines`: each line answered in the dialogue's form, empty lines
 // skipped, and a cut line noted on `notes`, when given. The echo starts `column` characters
 // into its line (where a note may show behind it).
-Outcome runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes);
+Ending runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std::ostream* notes);
 // The dialogue over a stream.
-Outcome runConsole(std::istream& in, std::ostream& out);
+Ending runConsole(std::istream& in, std::ostream& out);
 
 // How the script modes write a value: as the dialogue does ("-1 / 2"), as an operand that
 // reads back to it (--as-input: "((0 - 1) / 2)"), or in decimal with `places` places
@@ -59,10 +59,11 @@ int answerValues(const std::vector<std::string_view>& files, std::istream& in, s
 // Writes "exactcalc: cannot <what>: <reason>" for the system's `error` (an I/O error when
 // it gave none) and returns EXIT_FAULT.
 int reportFailure(std::ostream& err, const char* what, int error);
+// Ends every mode once its lines have ended: by the signal that asked for the end (Ctrl-C,
+// SIGTERM or SIGHUP), once what has been answered is written; with a failed read or write
+// (`error` its reason) reported and EXIT_FAULT; else with `status`, once `out` is flushed.
+int endRun(Ending end, int error, std::ostream& out, std::ostream& err, int status);
 // Flushes `out`: `status` when that works, else the failure reported.
 int finish(std::ostream& out, std::ostream& err, int status = EXIT_ANSWERED);
-// Ends the program by the signal that asked for the end (SIGINT, SIGTERM or SIGHUP), once
-// what has been answered is written.
-[[noreturn]] void endByInterrupt(std::ostream& out);
 
 }  // namespace VELD

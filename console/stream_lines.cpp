@@ -19,7 +19,7 @@ namespace VELD {
 StreamLines::StreamLines(std::istream& in, std::ostream& out, Use use)
     : in(in), out(out), use(use), descriptor(&in == &std::cin) {}
 
-bool StreamLines::fill(bool wait, Outcome& ended) {
+bool StreamLines::fill(Wait wait, Ending& ended) {
     if (start == end) {
         start = end = 0;
     } else if (end == sizeof block) {
@@ -32,14 +32,14 @@ bool StreamLines::fill(bool wait, Outcome& ended) {
     std::streambuf& source = *in.rdbuf();
     try {
         std::streamsize available = source.in_avail();
-        if (available == 0 && wait) {
+        if (available == 0 && wait == Wait::mayWait) {
             // The next read may wait: all that has been answered goes out first.
             // Ctrl-C while it waits ends the program at once (see signals.h).
-            if (!(out << std::flush)) return ended = Outcome::outputFailed, false;
+            if (!(out << std::flush)) return ended = Ending::outputFailed, false;
             signals::setWaiting(true);
             if (signals::endRequested()) {
                 signals::setWaiting(false);
-                return ended = Outcome::interrupted, false;
+                return ended = Ending::interrupted, false;
             }
             const auto next = source.sgetc();
             signals::setWaiting(false);
@@ -53,32 +53,32 @@ bool StreamLines::fill(bool wait, Outcome& ended) {
         // A read error: the stream reports it, with the reason the system gave.
         errno = failure.code().value() != 0 ? failure.code().value() : EIO;
         in.setstate(std::ios::badbit);
-        return ended = Outcome::inputFailed, false;
+        return ended = Ending::inputFailed, false;
     }
-    ended = Outcome::endOfInput;
+    ended = Ending::endOfInput;
     return end > start;
 }
 
 // Without waiting, the descriptor is asked whether input is there (poll) before it is
 // read. A read cut short by a signal is made again, unless Ctrl-C asked to end; only a
 // read that returns 0 is the end of input, and it is kept, as a terminal gives it once.
-bool StreamLines::fillFromDescriptor(bool wait, Outcome& ended) {
-    ended = Outcome::endOfInput;
+bool StreamLines::fillFromDescriptor(Wait wait, Ending& ended) {
+    ended = Ending::endOfInput;
     // A terminal's end of input (Ctrl-D) is read once: one met by a look ahead is kept.
     if (inputEnded) return end > start;
     pollfd ready{STDIN_FILENO, POLLIN, 0};
-    if (!wait) {
+    if (wait == Wait::atHand) {
         if (poll(&ready, 1, 0) <= 0) return end > start;
     } else if (poll(&ready, 1, 0) <= 0) {
         // The next read may wait: all that has been answered goes out first.
         // Ctrl-C while it waits ends the program at once (see signals.h).
-        if (!(out << std::flush)) return ended = Outcome::outputFailed, false;
+        if (!(out << std::flush)) return ended = Ending::outputFailed, false;
     }
     for (;;) {
-        signals::setWaiting(wait);
-        if (wait && signals::endRequested()) {
+        signals::setWaiting(wait == Wait::mayWait);
+        if (wait == Wait::mayWait && signals::endRequested()) {
             signals::setWaiting(false);
-            return ended = Outcome::interrupted, false;
+            return ended = Ending::interrupted, false;
         }
         const ssize_t got = ::read(STDIN_FILENO, block + end, sizeof block - end);
         const int error = errno;
@@ -89,10 +89,10 @@ bool StreamLines::fillFromDescriptor(bool wait, Outcome& ended) {
             return end > start;
         }
         if (error == EINTR && !signals::endRequested()) continue;
-        if (error == EINTR) return ended = Outcome::interrupted, false;
+        if (error == EINTR) return ended = Ending::interrupted, false;
         errno = error;
         in.setstate(std::ios::badbit);
-        return ended = Outcome::inputFailed, false;
+        return ended = Ending::inputFailed, false;
     }
 }
 
@@ -105,19 +105,19 @@ bool put(std::ostream& out, std::string_view text) {
 
 // The dialogue keeps a line's first LINE_LIMIT characters and passes over the rest, taking
 // nothing beyond its end; a CR before the LF is no character of the line, for the cut.
-Outcome StreamLines::read(std::string_view& line, bool& cut) {
+Read StreamLines::read(std::string_view& line, bool& cut) {
     const bool dialogue = use != Use::script;
-    if (signals::endRequested()) return Outcome::interrupted;
-    if (dialogue && !put(out, PROMPT)) return Outcome::outputFailed;
-    if (use == Use::terminalDialogue && !(out << std::flush)) return Outcome::outputFailed;
+    if (signals::endRequested()) return Ending::interrupted;
+    if (dialogue && !put(out, PROMPT)) return Ending::outputFailed;
+    if (use == Use::terminalDialogue && !(out << std::flush)) return Ending::outputFailed;
     wholeLine.clear();
     std::size_t length = 0;
     std::size_t dropped = 0;
     char lastDropped = '\0';
     for (bool readAny = false;; readAny = true) {
-        Outcome ended = Outcome::endOfInput;
-        if (start == end && !fill(true, ended)) {
-            if (ended == Outcome::endOfInput && readAny) break;
+        Ending ended = Ending::endOfInput;
+        if (start == end && !fill(Wait::mayWait, ended)) {
+            if (ended == Ending::endOfInput && readAny) break;
             return ended;
         }
         const char* from = block + start;
@@ -142,15 +142,15 @@ Outcome StreamLines::read(std::string_view& line, bool& cut) {
     cutLine[length] = '\0';
     line = dialogue ? std::string_view(cutLine, length) : std::string_view(wholeLine);
     cut = dropped > 1 || (dropped == 1 && lastDropped != '\r');
-    return Outcome::line;
+    return Read::line;
 }
 
 bool StreamLines::lineWaiting() {
     if (use == Use::terminalDialogue) return false;
     auto held = [this] { return std::memchr(block + start, '\n', end - start) != nullptr; };
     // A read error here shows at the next read.
-    Outcome ignored;
-    return held() || (fill(false, ignored) && held());
+    Ending ignored;
+    return held() || (fill(Wait::atHand, ignored) && held());
 }
 
 }  // namespace VELD

@@ -23,16 +23,17 @@ public:
     StreamLines(std::istream& in, std::ostream& out, Use use);
     StreamLines(const StreamLines&) = delete;
     StreamLines& operator=(const StreamLines&) = delete;
-    Outcome read(std::string_view& line, bool& cut) override;
+    Read read(std::string_view& line, bool& cut) override;
     bool lineWaiting() override;
 
 private:
-    // Makes input available in the block: what `in` holds already, or, with `wait`, what a
-    // read that may wait brings once the output is flushed. True when there is input; else
-    // false with `ended` set to how the input ended: at its end, or by a failure.
-    bool fill(bool wait, Outcome& ended);
+    // Makes input available in the block: what `in` holds already, or, with Wait::mayWait,
+    // what a read that may wait brings once the output is flushed. True when there is input;
+    // else false with `ended` set to how the input ended: at its end, or by a failure.
+    enum class Wait { atHand, mayWait };
+    bool fill(Wait wait, Ending& ended);
     // The same for standard input, from its descriptor.
-    bool fillFromDescriptor(bool wait, Outcome& ended);
+    bool fillFromDescriptor(Wait wait, Ending& ended);
 
     std::istream& in;
     std::ostream& out;

@@ -24,7 +24,7 @@
 namespace VELD {
 namespace {
 
-std::string dialogue(const std::string& input, Outcome expectedEnd = Outcome::endOfInput) {
+std::string dialogue(const std::string& input, Ending expectedEnd = Ending::endOfInput) {
     std::istringstream in(input);
     std::ostringstream out;
     EXPECT_EQ(runConsole(in, out), expectedEnd) << input;
@@ -80,9 +80,9 @@ TEST(Console, StaleInterruptRequestIsCleared) {
 
 TEST(Console, QuitRule) {
     for (const char* line : {"q\n1 + 2\n", "Q\n", "quit\n", "Quit\n", "q + 1\n", "q"}) {
-        EXPECT_EQ(dialogue(line, Outcome::quit), "Exp: ") << line;
+        EXPECT_EQ(dialogue(line, Ending::quit), "Exp: ") << line;
     }
-    EXPECT_EQ(dialogue("1 + 1\nquit\n3 + 3\n", Outcome::quit), "Exp: (1 + 1) = 2\nExp: ");
+    EXPECT_EQ(dialogue("1 + 1\nquit\n3 + 3\n", Ending::quit), "Exp: (1 + 1) = 2\nExp: ");
 }
 
 TEST(Console, ValueTooLongForTheBuffer) {
@@ -106,10 +106,11 @@ TEST(Console, ExpressionTooLongForTheBuffer) {
     struct OneLine : LineSource {
         std::string text;
         bool given = false;
-        Outcome read(std::string_view& line, bool& cut) override {
+        Read read(std::string_view& line, bool& cut) override {
             cut = false;
             line = text;
-            return std::exchange(given, true) ? Outcome::endOfInput : Outcome::line;
+            if (std::exchange(given, true)) return Ending::endOfInput;
+            return Read::line;
         }
     } source;
     source.text = line;
