@@ -81,7 +81,8 @@ const char* Answer::echo(char* buffer, bool& fits) {
 
 // An unlimited text is sized from the parts' bit lengths; one that surely fits the buffer
 // takes no storage of its own.
-const char* Answer::evaluate(char* buffer, bool unlimited, bool& fits) {
+const char* Answer::evaluate(char* buffer, Length length, bool& fits) {
+    const bool unlimited = length == Length::unlimited;
     if (faultMessage != nullptr) return nullptr;
     try {
         // The value is released as soon as its text is written.

@@ -35,18 +35,20 @@ public:
     const char* echo(char* buffer, bool& fits);
     // Evaluates the line and writes the value's text into `buffer` (OUTPUT_BUFFER_SIZE
     // bytes); null after a fault, `fits` as for echo.
-    const char* value(char* buffer, bool& fits) { return evaluate(buffer, false, fits); }
+    const char* value(char* buffer, bool& fits) { return evaluate(buffer, Length::buffered, fits); }
     // The same for a value of any length: written wherever it fits, `buffer` when it does.
     const char* wholeValue(char* buffer) {
         bool fits = true;
-        return evaluate(buffer, true, fits);
+        return evaluate(buffer, Length::unlimited, fits);
     }
     // Evaluates the line and gives its value in decimal with `places` places after the
     // point (decimal_text.h); null after a fault.
     const char* decimalValue(std::uint32_t places);
 
 private:
-    const char* evaluate(char* buffer, bool unlimited, bool& fits);
+    // The value's text held to the buffer (cut where it ends), or of any length.
+    enum class Length { buffered, unlimited };
+    const char* evaluate(char* buffer, Length length, bool& fits);
     const char* failed(const char* message) {
         faultMessage = message;
         return nullptr;

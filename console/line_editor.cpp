@@ -224,8 +224,8 @@ unsigned char LineEditor::searchHistory(EditLine* editor) {
     const std::string before = keys::encode({line->buffer, line->lastchar});
     const auto cursorBefore = static_cast<std::size_t>(line->cursor - line->buffer);
     std::wstring typedKeys;
-    std::string text;  // their bytes, as the entries hold them
-    int found = -1;    // the entry shown, places before the newest
+    std::string text;   // their bytes, as the entries hold them
+    int found = TYPED;  // the entry shown, places before the newest (TYPED: none yet)
     // The entry from `from` on, older and older, that holds the text; shown when there is one.
     auto seek = [&](int from) {
         std::string entry;
@@ -260,12 +260,12 @@ unsigned char LineEditor::searchHistory(EditLine* editor) {
             failed = !seek(0);
         } else if (key == L'\x07') {  // Ctrl-G: the line as it was
             self->replaceLine(editor, before, cursorBefore);
-            found = -1;
+            found = TYPED;
             break;
         } else if (key >= L' ') {
             typedKeys += key;
             text = keys::encode(typedKeys);
-            failed = !seek(found < 0 ? 0 : found);
+            failed = !seek(found == TYPED ? 0 : found);
         } else {
             self->pendingKeys.insert(0, 1, key);  // it ends the search, then acts
             break;
@@ -274,8 +274,8 @@ unsigned char LineEditor::searchHistory(EditLine* editor) {
     }
     self->redrawFromPrompt(editor);
     self->searchPrompt.clear();
-    if (found >= 0) {
-        if (self->recalling == -1) self->typed = before;
+    if (found != TYPED) {
+        if (self->recalling == TYPED) self->typed = before;
         self->recalling = found;
     }
     el->set(editor, EL_REFRESH);
@@ -390,7 +390,7 @@ Read LineEditor::read(std::string_view& line, bool& cut) {
     ended = false;
     pendingKeys.clear();
     keys = keys::Decoder();
-    recalling = -1;
+    recalling = TYPED;
     typed.clear();
     int count = 0;
     const wchar_t* got = libedit()->gets(editor, &count);
@@ -413,17 +413,17 @@ Read LineEditor::read(std::string_view& line, bool& cut) {
 }
 
 // The recalled entry `recalling` places before the newest (0 the newest), or the line
-// typed before the first recall (-1), put in place of the line being edited.
+// typed before the first recall (TYPED), put in place of the line being edited.
 unsigned char LineEditor::recall(EditLine* editor, int step) {
     LineEditor* self = nullptr;
     const Libedit* const el = libedit();
     el->get(editor, EL_CLIENTDATA, &self);
     const int wanted = self->recalling + step;
-    if (wanted < -1) return CC_ERROR;  // Down at the line being typed: it stays
+    if (wanted < TYPED) return CC_ERROR;  // Down at the line being typed: it stays
     std::string text = self->typed;
-    if (wanted >= 0 && !self->entryAt(wanted, text)) return CC_ERROR;  // Up at the oldest
+    if (wanted != TYPED && !self->entryAt(wanted, text)) return CC_ERROR;  // Up at the oldest
     const LineInfoW* line = el->line(editor);
-    if (self->recalling == -1) self->typed = keys::encode({line->buffer, line->lastchar});
+    if (self->recalling == TYPED) self->typed = keys::encode({line->buffer, line->lastchar});
     replaceLine(editor, text, text.size());
     self->recalling = wanted;
     return CC_REFRESH;

@@ -65,9 +65,10 @@ private:
     keys::Decoder keys;
     bool redraw = false;
     bool quiet = false;  // the terminal echoes nothing between lines
-    // The entry recalled, as places before the newest (0 the newest, -1 none), and the line
-    // that was being typed when the first was recalled.
-    int recalling = -1;
+    // The entry recalled, as places before the newest (0 the newest, TYPED none), and the
+    // line that was being typed when the first was recalled.
+    static constexpr int TYPED = -1;
+    int recalling = TYPED;
     std::string typed;
     std::string searchPrompt;  // while Ctrl-R searches, the prompt that shows its text
 };

@@ -101,7 +101,7 @@ private:
         {
             // Reading a long numeral takes time too: from the moment the line is read, a
             // signal abandons it.
-            const signals::Computing computing(0, "");
+            const signals::Computing computing;
             answer.emplace(line, Answer::Rest::fault);
             if (answer->fault() == nullptr) {
                 value = form.kind == ValueForm::decimal ? answer->decimalValue(form.places)

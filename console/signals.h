@@ -1,6 +1,7 @@
-// The process's signal handlers, the terminal's modes, the timer and the note behind a long
-// line's echo ("  [3 s, Ctrl-C abandons]"), in one place, so that however the program is
-// stopped or ended the terminal gets its modes back and the screen keeps a plain transcript.
+// The process's signal handlers, the terminal's modes and the timer, in one place, with
+// the note behind a long line's echo ("  [3 s, Ctrl-C abandons]", note.h) that they draw
+// and erase, so that however the program is stopped or ended the terminal gets its modes
+// back and the screen keeps a plain transcript.
 // The line editor switches the modes for each line it reads; every other change is here.
 //
 //   state       SIGINT (Ctrl-C)        SIGALRM   SIGTSTP (Ctrl-Z)     SIGWINCH    SIGTERM,
@@ -87,6 +88,8 @@ public:
 class Computing {
 public:
     Computing(std::size_t column, std::string_view echo);
+    // A line with no echo (the script modes'): its note stands on a line of its own.
+    Computing() : Computing(0, "") {}
     ~Computing();
     Computing(const Computing&) = delete;
     Computing& operator=(const Computing&) = delete;
