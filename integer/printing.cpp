@@ -10,6 +10,7 @@
 
 #include "integer/integer.h"
 #include "integer/kernels.h"
+#include "integer/ladder.h"
 #include "integer/progress.h"
 #include "integer/tens.h"
 #include "integer/word_pairs.h"
@@ -21,17 +22,10 @@ namespace {
 constexpr char OVERFLOW_NOTICE[] = "Printing overflow!";
 
 using kernels::Wide;
-
-// Digits settled together: 10^16 < 2^54, so that a block's number, times a 64-bit window
-// of the power, stays within a pair of registers.
-constexpr unsigned BLOCK = 16;
-
-// Words a power is kept in: its count rounded up to whole four-chunk steps of the shifted
-// subtraction, the words above it zero, so that no subtraction of it has a ragged end.
-constexpr std::uint32_t STEP_WORDS = 8;
-constexpr std::uint64_t keptWords(std::uint64_t count) {
-    return (count + STEP_WORDS - 1) / STEP_WORDS * STEP_WORDS;
-}
+using printing::BLOCK;
+using printing::keptWords;
+using printing::Ladder;
+using printing::STEP_WORDS;
 
 // Words of the powers of ten that one print may keep at once: 48 MB. Integer::
 // printStoreLimit starts here; tests lower it to reach every layout with short values.
@@ -144,87 +138,6 @@ std::uint32_t wordsTimesRegister(std::uint32_t* product, const std::uint32_t* f,
     return count;
 }
 
-// Where the powers of ten are kept (see LongPrint): blocks per stretch, 0 for none kept,
-// and the words of the checkpoints and of the stretch.
-struct Ladder {
-    std::uint64_t stretch = 0;
-    std::uint64_t checkpointWords = 0;
-    std::uint64_t stretchWords = 0;
-    bool all = false;  // every power kept: one stretch
-};
-
-// The ladder for a remainder of `bits` bits. Block j's power 5^(BLOCK j) is used when
-// 10^(BLOCK j) <= r, so below 2^bits, and its digits are within the capacity. 10^16 is at
-// least 2^53 and 5^16 below 2^38, so 10^(BLOCK j) has at least 53j bits and 5^(BLOCK j) at
-// most 38j: j below `blocks`, each taking slot(j) words with its count. Every power is kept
-// when they fit `limit`; otherwise checkpoints every S blocks and one stretch of S powers,
-// S about the square root of half the blocks, where that is least; otherwise none.
-Ladder planLadder(std::uint64_t bits, std::uint32_t capacity, std::uint64_t limit) {
-    auto slot = [](std::uint64_t fiveBits) { return keptWords((fiveBits >> 5) + 1) + 1; };
-    std::uint64_t blocks = 0, all = 0, topBits = 32;
-    for (std::uint64_t exponent = 0, tenBits = 0; exponent < capacity && tenBits < bits;
-         exponent += BLOCK, tenBits += 53, topBits += 38) {
-        all += slot(topBits);
-        ++blocks;
-    }
-    if (blocks == 0) return {};
-    topBits -= 38;
-    if (all <= limit) return {blocks, slot(32), all, true};
-    Ladder ladder;
-    for (std::uint64_t square = 0; square + square < blocks; square += 2 * ladder.stretch + 1)
-        ++ladder.stretch;
-    // The stretch holds S powers of the top one's size at most; a checkpoint is kept at
-    // blocks 0, S, 2S, ...
-    for (std::uint64_t j = 0, fiveBits = 32, since = 0; j < blocks; ++j, fiveBits += 38) {
-        if (j < ladder.stretch) ladder.stretchWords += slot(topBits);
-        if (since == 0) ladder.checkpointWords += slot(fiveBits);
-        if (++since == ladder.stretch) since = 0;
-    }
-    if (ladder.checkpointWords + ladder.stretchWords > limit) return {};
-    return ladder;
-}
-
-// The first blocks' powers 5^(BLOCK j), j below TABLE_BLOCKS (values of up to 1,024
-// digits), built once, at compile time, by steps of five (5v = 4v + v), and laid out as
-// the store keeps them: each padded to keptWords and followed by its count of words.
-// `end[j]` is where the powers below j end.
-constexpr unsigned TABLE_BLOCKS = 64;
-constexpr std::size_t TABLE_WORDS = [] {
-    std::size_t total = 0;
-    for (std::uint64_t j = 0, fiveBits = 32; j < TABLE_BLOCKS; ++j, fiveBits += 38)
-        total += keptWords((fiveBits >> 5) + 1) + 1;
-    return total;
-}();
-struct PowerTable {
-    std::array<std::uint32_t, TABLE_WORDS> words{};
-    std::array<std::uint64_t, TABLE_BLOCKS + 1> end{};
-};
-constexpr PowerTable POWER_TABLE = [] {
-    PowerTable table;
-    std::array<std::uint32_t, TABLE_WORDS> five{};
-    five[0] = 1;
-    std::uint32_t count = 1;
-    std::uint64_t used = 0;
-    for (unsigned j = 0; j < TABLE_BLOCKS; ++j) {
-        const std::uint64_t kept = keptWords(count);
-        for (std::uint32_t i = 0; i < count; ++i)
-            table.words[used + i] = five[i];
-        table.words[used + kept] = count;
-        used += kept + 1;
-        table.end[j + 1] = used;
-        for (unsigned step = 0; step < BLOCK; ++step) {
-            std::uint64_t carry = 0;
-            for (std::uint32_t i = 0; i < count; ++i) {
-                const std::uint64_t sum = (std::uint64_t{five[i]} << 2) + five[i] + carry;
-                five[i] = static_cast<std::uint32_t>(sum);
-                carry = sum >> 32;
-            }
-            if (carry != 0) five[count++] = static_cast<std::uint32_t>(carry);
-        }
-    }
-    return table;
-}();
-
 // Writes the digits of r for the power of ten 10^k, for r < 10^(k+1): k + 1 digits, with
 // leading zeros when r < 10^k. On registers; returns the end of the digits.
 char* writeDigits(char* out, std::uint64_t r, unsigned k) {
@@ -335,7 +248,7 @@ double blocksAgainstClimb(std::uint32_t rebuild) {
 }  // namespace
 
 // One print of a magnitude longer than 64 bits, in three steps: the ladder of powers of ten
-// up to r (climb), the blocks of sixteen digits from the highest down (nextPower and
+// up to r (climb), the blocks of sixteen digits from the highest down (the ladder's next and
 // settleBlock), and the last block on registers.
 //
 // A power of ten P = 10^e is held as its odd part 5^e and the bit offset e: a step up by
@@ -349,28 +262,13 @@ double blocksAgainstClimb(std::uint32_t rebuild) {
 // finds q = floor(r / P) and subtracts q P once: the same digits and the same remainder.
 //
 // The blocks' powers 5^(BLOCK j) are met on the climb from the bottom and used from the
-// top, so they are kept (planLadder). When all of them fit the store, all are kept. When
-// not, every S-th is kept as a checkpoint, and the stretch of S powers above a checkpoint
-// is built up from it again, by the climb's steps of five, when the blocks come down to it;
-// the top stretch is the one the climb ends with. Only when even that does not fit is the
-// highest power stepped down from block to block by exact division.
+// top: the ladder keeps them (ladder.h).
 struct Integer::LongPrint {
     LongPrint(const Integer& value, std::uint32_t capacity);
 
-    // Builds 5^e up from e = 0 while 10^e <= r, keeping the blocks' powers as the ladder
-    // says; returns d, the number of digits.
+    // Builds 5^e up from e = 0 while 10^e <= r, keeping the blocks' powers in the ladder;
+    // returns d, the number of digits.
     std::uint64_t climb();
-    // Starts the climb from the table of the first blocks' powers; returns the exponent
-    // reached.
-    std::uint64_t climbTable();
-    // Makes `power` the odd part of 10^(BLOCK block), the next block's power, for the
-    // blocks from the top one down.
-    void nextPower(std::uint64_t block, std::uint64_t digits);
-    // Builds the stretch of powers from the last checkpoint up to block `top`'s.
-    void rebuildStretch(std::uint64_t top);
-    // Adds 5^e, e = BLOCK j, to the stretch; and to the checkpoints when j starts a stretch
-    // (the blocks come in order from 0).
-    void keep(std::uint64_t j);
     // Writes the n digits of q = floor(r / P), P = 10^e the current power, and takes q P
     // from r.
     void settleBlock(char* out, unsigned n, std::uint64_t e);
@@ -379,88 +277,47 @@ struct Integer::LongPrint {
 
     // The remainder r: count words in use, with STEP_WORDS zero words above them for the
     // kept powers' zero words to be subtracted from.
-    // All the work areas below are carved from one array, obtained before any digit is
-    // written.
-    ScratchWords area;
-    std::uint32_t* remainder;
     std::uint32_t remainderCount;
     std::uint64_t room;
     std::uint64_t remainderBits;
     std::uint32_t capacity;
+    Ladder ladder;
+    // All the work areas below, and the ladder's stores, are carved from one array,
+    // obtained before any digit is written.
+    ScratchWords area;
+    std::uint32_t* remainder;
     // The odd part of the power being built: count words in use of keptWords(length + 1),
     // the rest zero. 5^d <= 10^(d-1) * 10 <= 10 r < 16 r needs a word more than r at most.
     std::uint32_t* odd;
     std::uint32_t count = 1;
-    // The kept powers' odd parts: in each store one after another, each padded to keptWords
-    // and followed by its count of words, taken from the end.
-    Ladder ladder;
-    std::uint32_t* checkpoints;
-    std::uint64_t checkpointsUsed = 0;
-    std::uint32_t* store;
-    std::uint64_t stored = 0;
-    std::uint64_t stretchBase = 0;  // the block of the stretch's first power
-    // The current block's power: its odd part and count of words; and 3 times it.
-    std::uint32_t* power = nullptr;
-    std::uint32_t powerCount = 0;
+    // The current block's power, and 3 times it.
+    printing::OddPart power{nullptr, 0};
     std::uint32_t* triple;
     // Whether the printing step's progress is recorded.
     bool watched = false;
 };
 
-namespace {
-
-// Appends the odd part five[0..count) to a store at `used`, padded, with its count.
-void pushPower(std::uint32_t* store, std::uint64_t& used, const std::uint32_t* five,
-               std::uint32_t count) {
-    const std::uint64_t kept = keptWords(count);
-    std::uint32_t* const at = store + used;
-    std::memcpy(at, five, std::size_t{count} * sizeof(std::uint32_t));
-    std::memset(at + count, 0, (kept - count) * sizeof(std::uint32_t));
-    at[kept] = count;
-    used += kept + 1;
-}
-
-// Takes the last power from a store; returns it, with its count in `count`.
-std::uint32_t* popPower(std::uint32_t* store, std::uint64_t& used, std::uint32_t& count) {
-    count = store[used - 1];
-    used -= keptWords(count) + 1;
-    return store + used;
-}
-
-}  // namespace
-
 Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
     : remainderCount(value.length),
       room(std::uint64_t{value.length} + STEP_WORDS),
-      capacity(capacity) {
-    remainderBits = kernels::bitLength(value.words, value.length);
+      remainderBits(kernels::bitLength(value.words, value.length)),
+      capacity(capacity),
+      ladder(remainderBits, capacity, printStoreLimit) {
     const std::uint64_t oddWords = keptWords(std::uint64_t{value.length} + 1);
-    ladder = planLadder(remainderBits, capacity, printStoreLimit);
-    area.allocate(room + 2 * oddWords + STEP_WORDS + ladder.checkpointWords + ladder.stretchWords);
+    area.allocate(room + 2 * oddWords + STEP_WORDS + ladder.words());
     remainder = area.data();
     odd = remainder + room;
     triple = odd + oddWords;
-    checkpoints = triple + oddWords + STEP_WORDS;
-    store = checkpoints + ladder.checkpointWords;
+    ladder.place(triple + oddWords + STEP_WORDS);
     std::memcpy(remainder, value.words, std::size_t{value.length} * sizeof(std::uint32_t));
     std::memset(remainder + value.length, 0, STEP_WORDS * sizeof(std::uint32_t));
     std::memset(odd, 0, oddWords * sizeof(std::uint32_t));
     odd[0] = 1;
 }
 
-void Integer::LongPrint::keep(std::uint64_t j) {
-    if (j == stretchBase + ladder.stretch || j == 0) {
-        pushPower(checkpoints, checkpointsUsed, odd, count);
-        stretchBase = j;
-        stored = 0;
-    }
-    pushPower(store, stored, odd, count);
-}
-
 std::uint64_t Integer::LongPrint::climb() {
     std::uint32_t* const five = odd;
-    std::uint64_t exponent = 0;
-    if (ladder.all) exponent = climbTable();
+    std::uint64_t exponent = ladder.startFromTable(remainder, remainderCount, five, count);
     for (;;) {
         // 10^k P < 2^(bits of P + 4k - 1) for k >= 2, and 10 P < 2^(bits of P + 4): while
         // that is at most r's top power of two, k steps are taken in one pass. Four steps
@@ -469,13 +326,10 @@ std::uint64_t Integer::LongPrint::climb() {
         const unsigned steps = bits + 16 <= remainderBits ? 4 : bits + 8 <= remainderBits ? 2 : 1;
         if (steps == 1 &&
             kernels::compareShifted(remainder, remainderCount, five, count, exponent) < 0) {
-            // The top stretch is in the store: its checkpoint is not needed again.
-            std::uint32_t unused;
-            if (ladder.stretch != 0) popPower(checkpoints, checkpointsUsed, unused);
+            ladder.climbed();
             return exponent;
         }
-        if (ladder.stretch != 0 && exponent % BLOCK == 0 && exponent < capacity)
-            keep(exponent / BLOCK);
+        if (exponent % BLOCK == 0) ladder.keep(exponent / BLOCK, five, count);
         checkInterrupt();
         if (watched) progress.fraction = climbWork(static_cast<double>(exponent)) / progress.span;
         const std::uint64_t out = steps == 4   ? kernels::timesFives<4>(five, count)
@@ -484,66 +338,6 @@ std::uint64_t Integer::LongPrint::climb() {
         if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
         exponent += steps;
     }
-}
-
-// The blocks' powers below the highest one in the table with 10^(BLOCK j) <= r are copied
-// from it, rather than built again; the climb goes on from that one.
-std::uint64_t Integer::LongPrint::climbTable() {
-    auto powerOf = [](unsigned j) { return POWER_TABLE.words.data() + POWER_TABLE.end[j]; };
-    auto countOf = [](unsigned j) { return POWER_TABLE.words[POWER_TABLE.end[j + 1] - 1]; };
-    unsigned top = 0;
-    while (top + 1 < TABLE_BLOCKS && BLOCK * (top + 1) < capacity &&
-           kernels::compareShifted(remainder, remainderCount, powerOf(top + 1), countOf(top + 1),
-                                   BLOCK * (top + 1)) >= 0)
-        ++top;
-    if (top == 0) return 0;
-    pushPower(checkpoints, checkpointsUsed, powerOf(0), countOf(0));
-    std::memcpy(store, powerOf(0), POWER_TABLE.end[top] * sizeof(std::uint32_t));
-    stored = POWER_TABLE.end[top];
-    count = countOf(top);
-    std::memcpy(odd, powerOf(top), std::size_t{count} * sizeof(std::uint32_t));
-    return BLOCK * top;
-}
-
-void Integer::LongPrint::rebuildStretch(std::uint64_t top) {
-    std::uint32_t* const five = odd;
-    const std::uint32_t* const from = popPower(checkpoints, checkpointsUsed, count);
-    std::memcpy(five, from, std::size_t{count} * sizeof(std::uint32_t));
-    stored = 0;
-    stretchBase -= ladder.stretch;
-    for (std::uint64_t j = stretchBase;; ++j) {
-        pushPower(store, stored, five, count);
-        if (j == top) return;
-        for (unsigned pass = 0; pass < BLOCK / 4; ++pass) {
-            checkInterrupt();
-            const std::uint64_t out = kernels::timesFives<4>(five, count);
-            if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
-        }
-    }
-}
-
-// With a ladder, the powers are taken from the stretch's end, the stretch built again
-// below each checkpoint. Without one, the power is the odd part the climb ended with, 5^d,
-// divided by five down to the top block's 5^(BLOCK block), and then by 5^BLOCK from block
-// to block; the quotients are exact, and their zero high words leave the padding zero.
-void Integer::LongPrint::nextPower(std::uint64_t block, std::uint64_t digits) {
-    if (ladder.stretch != 0) {
-        if (stored == 0) rebuildStretch(block);
-        power = popPower(store, stored, powerCount);
-        return;
-    }
-    const bool top = power == nullptr;
-    if (top) {
-        power = odd;
-        powerCount = count;
-    }
-    std::uint64_t steps = top ? digits - BLOCK * block : BLOCK;
-    for (; steps >= 4; steps -= 4) {
-        checkInterrupt();
-        powerCount = kernels::exactFifths<4>(power, powerCount);
-    }
-    for (; steps > 0; --steps)
-        powerCount = kernels::exactFifths<1>(power, powerCount);
 }
 
 // times as a sum of signed multiples of P and 3P at bit offsets: the width-3 window form,
@@ -584,10 +378,10 @@ WindowForm windowForm(std::uint64_t times) {
 // that the remainder never falls below where it ends.
 void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
     checkInterrupt();
-    if (powerCount <= SHORT_POWER) {
+    if (power.count <= SHORT_POWER) {
         std::uint32_t product[SHORT_POWER + 2];
         const std::uint32_t productCount =
-            wordsTimesRegister(product, power, powerCount, kernels::nonAdjacentForm(times));
+            wordsTimesRegister(product, power.words, power.count, kernels::nonAdjacentForm(times));
         if (productCount != 0) {
             remainderCount =
                 kernels::subtractAtBits(remainder, remainderCount, product, productCount, e);
@@ -595,16 +389,16 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
         return;
     }
     const WindowForm form = windowForm(times);
-    const auto kept = static_cast<std::uint32_t>(keptWords(powerCount));
+    const auto kept = static_cast<std::uint32_t>(keptWords(power.count));
     // 3P = P + 2P, padded like P; it has a word more only when P fills its padding.
-    const auto keptTriple = static_cast<std::uint32_t>(keptWords(powerCount + 1));
+    const auto keptTriple = static_cast<std::uint32_t>(keptWords(power.count + 1));
     if ((form.plus[1] | form.minus[1]) != 0) {
-        std::memcpy(triple, power, std::size_t{kept} * sizeof(std::uint32_t));
+        std::memcpy(triple, power.words, std::size_t{kept} * sizeof(std::uint32_t));
         std::memset(triple + kept, 0, (keptTriple - kept) * sizeof(std::uint32_t));
-        const std::uint64_t out = kernels::addShiftedInto(triple, power, kept, 1);
+        const std::uint64_t out = kernels::addShiftedInto(triple, power.words, kept, 1);
         if (out != 0) triple[kept] = static_cast<std::uint32_t>(out);
     }
-    const std::uint32_t* const multiple[2] = {power, triple};
+    const std::uint32_t* const multiple[2] = {power.words, triple};
     const std::uint32_t multipleWords[2] = {kept, keptTriple};
     std::uint64_t top = remainderCount;
     // P and 3P shifted to each offset given, added or subtracted, what runs out of them
@@ -639,10 +433,10 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
 // or w - 1: w - 1 times P is subtracted, then P once more if it still fits, and the digits
 // written from the windows are replaced by those of the q settled.
 void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
-    const std::uint64_t powerBits = kernels::bitLength(power, powerCount) + e;
+    const std::uint64_t powerBits = kernels::bitLength(power.words, power.count) + e;
     const std::uint64_t offset = powerBits > 64 ? powerBits - 64 : 0;
-    const std::uint64_t pw = offset >= e ? bitsAt(power, powerCount, offset - e)
-                                         : bitsAt(power, powerCount, 0) << (e - offset);
+    const std::uint64_t pw = offset >= e ? bitsAt(power.words, power.count, offset - e)
+                                         : bitsAt(power.words, power.count, 0) << (e - offset);
     const Wide rw = bitsAt(remainder, remainderCount, offset) |
                     static_cast<Wide>(bitsAt(remainder, remainderCount, offset + 64)) << 64;
     const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
@@ -652,8 +446,9 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
     }
     std::uint64_t value = found.value;  // at least 1 here
     subtractTimes(value - 1, e);
-    if (kernels::compareShifted(remainder, remainderCount, power, powerCount, e) >= 0) {
-        remainderCount = kernels::subtractAtBits(remainder, remainderCount, power, powerCount, e);
+    if (kernels::compareShifted(remainder, remainderCount, power.words, power.count, e) >= 0) {
+        remainderCount =
+            kernels::subtractAtBits(remainder, remainderCount, power.words, power.count, e);
     } else {
         --value;
     }
@@ -696,7 +491,8 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     const bool watched = length >= WATCHED_WORDS;
     const double mostDigits = static_cast<double>(print.remainderBits) * 0.30103 + 1;
     const double mostBlocks = (mostDigits - 1) / BLOCK;
-    const bool rebuilt = !print.ladder.all;
+    const Ladder::Layout layout = print.ladder.layout();
+    const bool rebuilt = layout != Ladder::Layout::everyPower;
     const double climbTotal = climbWork(mostDigits);
     const ProgressStep step(watched ? Step::printing : Step::none,
                             climbTotal + (mostBlocks >= 1 ? blockWork(mostBlocks, 1, rebuilt) : 0));
@@ -704,9 +500,9 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
         progress.next(progress.total);
         progress.phaseEnd = climbTotal / progress.total;
         progress.nextCost = blocksAgainstClimb;
-        progress.costKind = print.ladder.all            ? keptAll
-                            : print.ladder.stretch != 0 ? fromCheckpoints
-                                                        : steppedDown;
+        progress.costKind = layout == Ladder::Layout::everyPower    ? keptAll
+                            : layout == Ladder::Layout::checkpoints ? fromCheckpoints
+                                                                    : steppedDown;
     }
     print.watched = watched && step.owns();
     const std::uint64_t digits = print.climb();
@@ -733,7 +529,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
             *out = '\0';
             return 0;
         }
-        print.nextPower(block, digits);
+        print.power = print.ladder.next(block, digits, {print.odd, print.count});
         print.settleBlock(out, n, e);
         out += n;
         if (print.watched) {
