@@ -84,14 +84,7 @@ void Integer::multiplyByTenFrom(std::uint32_t first) {
     } else {
         product = allocateWords(std::uint64_t{length} + 1);
     }
-    std::uint64_t previous = 0;
-    unsigned char carry = 0;
-    auto timesTenChunk = [&](std::uint64_t chunk) {
-        const std::uint64_t eight = (chunk << 3) | (previous >> 61);
-        const std::uint64_t two = (chunk << 1) | (previous >> 63);
-        previous = chunk;
-        return addWithCarry(eight, two, carry);
-    };
+    TimesTenStage timesTenChunk;
     // Locals, so that the stores through `product` need not reload the fields.
     const std::uint32_t count = length;
     const std::uint32_t* const source = words;

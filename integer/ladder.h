@@ -18,11 +18,9 @@
 
 #include <cstdint>
 
-namespace VELD::printing {
+#include "integer/register_digits.h"
 
-// Digits settled together: 10^16 < 2^54, so that a block's number, times a 64-bit window
-// of the power, stays within a pair of registers.
-inline constexpr unsigned BLOCK = 16;
+namespace VELD::printing {
 
 // Words a power is kept in: its count rounded up to whole four-chunk steps of the shifted
 // subtraction, the words above it zero, so that no subtraction of it has a ragged end.

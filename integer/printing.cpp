@@ -12,6 +12,7 @@
 #include "integer/kernels.h"
 #include "integer/ladder.h"
 #include "integer/progress.h"
+#include "integer/register_digits.h"
 #include "integer/tens.h"
 #include "integer/word_pairs.h"
 
@@ -22,139 +23,20 @@ namespace {
 constexpr char OVERFLOW_NOTICE[] = "Printing overflow!";
 
 using kernels::Wide;
+using printing::bitsAt;
 using printing::BLOCK;
+using printing::Block;
 using printing::keptWords;
 using printing::Ladder;
+using printing::REGISTER_DIGITS;
+using printing::SHORT_POWER;
 using printing::STEP_WORDS;
+using printing::TEN_POWERS;
+using printing::writeDigits;
 
 // Words of the powers of ten that one print may keep at once: 48 MB. Integer::
 // printStoreLimit starts here; tests lower it to reach every layout with short values.
 constexpr std::uint64_t STORE_LIMIT = std::uint64_t{12} << 20;
-
-// 10^k for k up to 19 (10^19 < 2^64), built by steps of ten once and kept for every print.
-constexpr unsigned REGISTER_DIGITS = 20;
-constexpr auto TEN_POWERS = [] {
-    std::array<std::uint64_t, REGISTER_DIGITS> powers{};
-    powers[0] = 1;
-    for (unsigned k = 1; k < REGISTER_DIGITS; ++k)
-        powers[k] = (powers[k - 1] << 3) + (powers[k - 1] << 1);
-    return powers;
-}();
-
-// v as it is, hidden from the optimiser, so that shifts and additions of it are not folded
-// into a multiplication.
-Wide opaque(Wide v) {
-    auto low = static_cast<std::uint64_t>(v);
-    auto high = static_cast<std::uint64_t>(v >> 64);
-#if defined(__GNUC__)
-    asm("" : "+r"(low), "+r"(high));
-#endif
-    return static_cast<Wide>(high) << 64 | low;
-}
-
-// 10v = 8v + 2v on a pair of registers; v below 2^124.
-Wide timesTenWide(Wide v) {
-    return opaque(v << 3) + (v << 1);
-}
-
-// Bits [offset, offset + 64) of the magnitude a[0..n); zero beyond its words.
-std::uint64_t bitsAt(const std::uint32_t* a, std::uint32_t n, std::uint64_t offset) {
-    auto word = [&](std::uint64_t k) -> std::uint64_t { return k < n ? a[k] : 0; };
-    const std::uint64_t k = offset / 32;
-    const auto shift = static_cast<unsigned>(offset % 32);
-    const std::uint64_t low = word(k) | word(k + 1) << 32;
-    return shift == 0 ? low : (low >> shift) | (word(k + 2) << (64 - shift));
-}
-
-// A block's number, with whether the windows it was found from settle it.
-struct Block {
-    std::uint64_t value;
-    bool certain;
-};
-
-// The block of n digits (1 to BLOCK) that r holds above the power of ten P, for
-// r < 10^n P: the digits of r / P. They are found from windows of r and P taken at one bit
-// offset, r's of 128 bits and P's of 64 (its top bits, or all of them), as print finds
-// every digit: from the highest power of ten down, each digit is what the subtractions of
-// 8, 4, 2 and 1 times the power take from the remainder, and the powers pw * 10^k are
-// built up by steps of ten first. The digits are written to `out`.
-//
-// The window number w = floor(rw / pw) is r / P when P's window is all of P (`exact`).
-// Otherwise P < (pw + 1) 2^offset and r >= rw 2^offset, so r >= w P is certain when what
-// is left of rw, rw - w pw, is at least w; and r < (w + 1) P always, as the rest is
-// below pw. When not certain, r / P is w or w - 1, with pw >= 2^63 and w < 2^54; a
-// "digit" above 9 (rw >= 10^n pw) leaves r / P = 10^n - 1.
-Block blockFromWindows(char* out, Wide rw, std::uint64_t pw, unsigned n, bool exact) {
-    Wide powers[BLOCK];
-    powers[0] = pw;
-    for (unsigned k = 1; k < n; ++k)
-        powers[k] = timesTenWide(powers[k - 1]);
-    std::uint64_t value = 0;
-    bool valid = true;
-    for (unsigned k = n; k-- > 0;) {
-        // The digit's subtractions of 8, 4, 2 and 1 times the power, each kept when it
-        // does not borrow: a conditional move, not a branch, as which way each goes is as
-        // good as random.
-        const Wide power = powers[k];
-        unsigned digit = 0;
-        for (int shift = 3; shift >= 0; --shift) {
-            Wide less;
-            const bool borrow = __builtin_sub_overflow(rw, power << shift, &less);
-            rw = borrow ? rw : less;
-            digit |= (borrow ? 0u : 1u) << shift;
-        }
-        valid = valid && digit <= 9;
-        *out++ = static_cast<char>('0' + digit);
-        value = timesTen(value) + digit;
-    }
-    if (!valid) return {TEN_POWERS[n] - 1, false};
-    return {value, exact || rw >= value};
-}
-
-// Words of the longest odd part whose products print sums on registers.
-constexpr std::uint32_t SHORT_POWER = 16;
-
-// product = f[0..n) * times, for n <= SHORT_POWER and times below 2^54: for each 64-bit
-// chunk of f, its product by times in non-adjacent form (signedProduct) is summed on a
-// pair of registers, with what the chunk below carried. Returns the count of product's
-// words, high zeros dropped.
-std::uint32_t wordsTimesRegister(std::uint32_t* product, const std::uint32_t* f, std::uint32_t n,
-                                 kernels::SignedBits times) {
-    std::uint64_t carried = 0;
-    std::uint32_t i = 0;
-    auto chunkTimes = [&](std::uint64_t x) {
-        const Wide sum = kernels::signedProduct(x, times) + carried;
-        carried = static_cast<std::uint64_t>(sum >> 64);
-        return static_cast<std::uint64_t>(sum);
-    };
-    for (; i + 1 < n; i += 2)
-        storePair(product + i, chunkTimes(loadPair(f + i)));
-    const std::uint64_t top = chunkTimes(i < n ? f[i] : 0);
-    storePair(product + i, top);
-    if (i < n) product[i + 2] = static_cast<std::uint32_t>(carried);  // the rest: below 2^22
-    std::uint32_t count = i + (i < n ? 3 : 2);
-    while (count > 0 && product[count - 1] == 0)
-        --count;
-    return count;
-}
-
-// Writes the digits of r for the power of ten 10^k, for r < 10^(k+1): k + 1 digits, with
-// leading zeros when r < 10^k. On registers; returns the end of the digits.
-char* writeDigits(char* out, std::uint64_t r, unsigned k) {
-    for (;;) {
-        const std::uint64_t p = TEN_POWERS[k];
-        unsigned digit = 0;
-        for (int shift = 3; shift >= 0; --shift) {
-            // p << shift <= r, asked without shifting p past 64 bits; kept by a
-            // conditional move, as in blockFromWindows
-            const bool taken = p <= r >> shift;
-            r = taken ? r - (p << shift) : r;
-            digit |= (taken ? 1u : 0u) << shift;
-        }
-        *out++ = static_cast<char>('0' + digit);
-        if (k-- == 0) return out;
-    }
-}
 
 // Writes the cut notice, or nothing for a capacity of 0; returns the shortfall.
 std::int32_t overflowNotice(char* buffer, std::uint32_t capacity, std::uint64_t needed) {
@@ -340,38 +222,6 @@ std::uint64_t Integer::LongPrint::climb() {
     }
 }
 
-// times as a sum of signed multiples of P and 3P at bit offsets: the width-3 window form,
-// a digit of 1, 3, -3 or -1 at an offset and none in the two above it, so a quarter of the
-// offsets carry one. [0] holds the offsets of P, [1] those of 3P.
-struct WindowForm {
-    std::uint64_t plus[2] = {};
-    std::uint64_t minus[2] = {};
-};
-WindowForm windowForm(std::uint64_t times) {
-    WindowForm form;
-    for (unsigned at = 0; times != 0; times >>= 3, at += 3) {
-        const auto skip = static_cast<unsigned>(std::countr_zero(times));
-        times >>= skip;
-        at += skip;
-        const std::uint64_t bit = std::uint64_t{1} << at;
-        switch (times & 7) {  // times is odd: the digit leaves a multiple of 8
-            case 1:
-                form.plus[0] |= bit, times -= 1;
-                break;
-            case 3:
-                form.plus[1] |= bit, times -= 3;
-                break;
-            case 5:
-                form.minus[1] |= bit, times += 3;
-                break;
-            default:
-                form.minus[0] |= bit, times += 1;
-                break;
-        }
-    }
-    return form;
-}
-
 // A short P's product is summed on registers (in non-adjacent form) and subtracted once.
 // A long one's is taken in window form: 3P is built, then P and 3P shifted to each offset
 // that has a negative digit are added, then those with a positive digit subtracted, so
@@ -380,15 +230,15 @@ void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
     checkInterrupt();
     if (power.count <= SHORT_POWER) {
         std::uint32_t product[SHORT_POWER + 2];
-        const std::uint32_t productCount =
-            wordsTimesRegister(product, power.words, power.count, kernels::nonAdjacentForm(times));
+        const std::uint32_t productCount = printing::wordsTimesRegister(
+            product, power.words, power.count, kernels::nonAdjacentForm(times));
         if (productCount != 0) {
             remainderCount =
                 kernels::subtractAtBits(remainder, remainderCount, product, productCount, e);
         }
         return;
     }
-    const WindowForm form = windowForm(times);
+    const printing::WindowForm form = printing::windowForm(times);
     const auto kept = static_cast<std::uint32_t>(keptWords(power.count));
     // 3P = P + 2P, padded like P; it has a word more only when P fills its padding.
     const auto keptTriple = static_cast<std::uint32_t>(keptWords(power.count + 1));
@@ -439,7 +289,7 @@ void Integer::LongPrint::settleBlock(char* out, unsigned n, std::uint64_t e) {
                                          : bitsAt(power.words, power.count, 0) << (e - offset);
     const Wide rw = bitsAt(remainder, remainderCount, offset) |
                     static_cast<Wide>(bitsAt(remainder, remainderCount, offset + 64)) << 64;
-    const Block found = blockFromWindows(out, rw, pw, n, offset <= e);
+    const Block found = printing::blockFromWindows(out, rw, pw, n, offset <= e);
     if (found.certain) {
         subtractTimes(found.value, e);
         return;

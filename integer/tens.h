@@ -1,28 +1,60 @@
-// The steps by ten and five on 64-bit chunks, shared by reading and printing: 10v = 8v + 2v
-// and 5v = 4v + v, and the exact inverse of the second, division by five (after a shift by
-// one, division by ten).
+// The steps by ten and five, shared by reading and printing, each written once: 10v = 8v +
+// 2v on registers and a chunk at a time, 5v = 4v + v, and the exact inverse of the second,
+// division by five (after a shift by one, division by ten).
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "integer/word_pairs.h"
 
 namespace VELD {
 
-// v + (v << shift) or, for a negative shift, v - (v << -shift), kept as one shift and one
-// addition: the compiler is not let to fold a chain of them into a multiplication.
-inline std::uint64_t plusShifted(std::uint64_t v, int shift) {
-    std::uint64_t moved = shift >= 0 ? v << shift : v << -shift;
+// v as it is, hidden from the optimiser, so that shifts and additions of it are not folded
+// into a multiplication: on one register (64 bits) or a pair (128). At compile time, v.
+template <typename T>
+constexpr T opaque(T v) {
+    if (std::is_constant_evaluated()) return v;
 #if defined(__GNUC__)
-    asm("" : "+r"(moved));
+    if constexpr (sizeof(T) > sizeof(std::uint64_t)) {
+        auto low = static_cast<std::uint64_t>(v);
+        auto high = static_cast<std::uint64_t>(v >> 64);
+        asm("" : "+r"(low), "+r"(high));
+        return static_cast<T>(high) << 64 | low;
+    } else {
+        asm("" : "+r"(v));
+    }
 #endif
+    return v;
+}
+
+// v + (v << shift) or, for a negative shift, v - (v << -shift), kept as one shift and one
+// addition.
+inline std::uint64_t plusShifted(std::uint64_t v, int shift) {
+    const std::uint64_t moved = opaque(shift >= 0 ? v << shift : v << -shift);
     return shift >= 0 ? v + moved : v - moved;
 }
 
-// 10v = 8v + 2v, on one register: a value below 2^60 times ten.
-inline std::uint64_t timesTen(std::uint64_t v) {
-    return plusShifted(v << 1, 2);
+// 10v = 8v + 2v, kept as two shifts and one addition: on one register for v below 2^60,
+// on a pair (a 128-bit T) for v below 2^124. The words' form is TimesTenStage.
+template <typename T>
+constexpr T timesTen(T v) {
+    return opaque(static_cast<T>(v << 3)) + (v << 1);
 }
+
+// A multiple of ten a chunk at a time, from the low end: 8x + 2x, with the bits that leave
+// the chunk below (`below`, that chunk as it came in) and the carry out of its sum.
+struct TimesTenStage {
+    std::uint64_t operator()(std::uint64_t x) {
+        const std::uint64_t eight = (x << 3) | (below >> 61);
+        const std::uint64_t two = (x << 1) | (below >> 63);
+        below = x;
+        return addWithCarry(eight, two, carry);
+    }
+
+    std::uint64_t below = 0;
+    unsigned char carry = 0;
+};
 
 // A multiple of five a chunk at a time, from the low end: x + (x << 2), with the two bits
 // that leave the chunk below (the top of `below`, that chunk as it came in) and the carry
