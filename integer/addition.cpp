@@ -4,80 +4,41 @@
 
 #include "integer/integer.h"
 #include "integer/kernels.h"
+#include "integer/magnitude.h"
 
 namespace VELD {
 
-// True when |a| + |b| (both non-zero) may need a word more than the longer operand: a
-// carry can leave the top word only when the longer operand's top word is all ones or, for
-// equal lengths, when either top word has bit 31 set.
-bool sumMayGrow(const Integer& a, const Integer& b) {
-    if (a.length != b.length) {
-        const Integer& longer = a.length > b.length ? a : b;
-        return longer.words[longer.length - 1] == 0xFFFFFFFFu;
-    }
-    return ((a.words[a.length - 1] | b.words[b.length - 1]) & 0x80000000u) != 0;
+namespace {
+
+// The one table of signs of a sum, a + b for non-zero a and b with the signs given:
+//   same signs                 -> |a| + |b|, with the common sign
+//   signs differ, |a| >= |b|   -> |a| - |b|, with the sign of a
+//   signs differ, |a| <  |b|   -> |b| - |a|, with the sign of b
+// (a difference of zero is never signed). a - b is a + (-b).
+enum class SumRow { add, aLessB, bLessA };
+SumRow sumRow(Magnitude a, bool aNegative, Magnitude b, bool bNegative) {
+    if (aNegative == bNegative) return SumRow::add;
+    return magnitude::compare(a, b) >= 0 ? SumRow::aLessB : SumRow::bLessA;
 }
 
-Integer addMagnitudes(const Integer& a, const Integer& b) {
-    const Integer& longer = a.length >= b.length ? a : b;
-    const Integer& shorter = a.length >= b.length ? b : a;
-    const bool mayGrow = sumMayGrow(a, b);
-    Integer sum;
-    sum.createSpace(std::uint64_t{longer.length} + (mayGrow ? 1 : 0));
-    std::memcpy(sum.words, longer.words, std::size_t{longer.length} * sizeof(std::uint32_t));
-    const std::uint64_t carry = kernels::addInto(sum.words, shorter.words, shorter.length);
-    const std::uint64_t out =
-        kernels::addCarry(sum.words + shorter.length, longer.length - shorter.length, carry);
-    if (mayGrow) sum.words[longer.length] = static_cast<std::uint32_t>(out);
-    sum.normalize();
+// a + b by the table, for non-zero a and b.
+Integer signedSum(Magnitude a, bool aNegative, Magnitude b, bool bNegative) {
+    const SumRow row = sumRow(a, aNegative, b, bNegative);
+    Integer sum = row == SumRow::add      ? magnitude::add(a, b)
+                  : row == SumRow::aLessB ? magnitude::subtract(a, b)
+                                          : magnitude::subtract(b, a);
+    if (row == SumRow::bLessA ? bNegative : aNegative) sum.negate();
     return sum;
 }
 
-Integer subtractMagnitudes(const Integer& a, const Integer& b) {
-    if (compareMagnitudes(a, b) < 0) {
-        Integer difference = subtractMagnitudes(b, a);
-        difference.negate();
-        return difference;
-    }
-    Integer difference = a.abs();
-    if (!difference.isZero()) difference.subtractAt(b.words, b.length, 0);
-    return difference;
-}
+}  // namespace
 
-// |this| += |other| (both non-zero), in place when the sum fits the words this Integer
-// has. A sum that may need a word more is built in a new array first, so a failed
-// allocation changes nothing. The sign flag is left to the caller.
-void Integer::addMagnitudeInPlace(const Integer& other) {
-    if (length >= other.length && !sumMayGrow(*this, other)) {
-        const std::uint64_t carry = kernels::addInto(words, other.words, other.length);
-        kernels::addCarry(words + other.length, length - other.length, carry);
-        return;
-    }
-    *this = addMagnitudes(*this, other);
-}
-
-// this + other:
-//   either zero       -> the other one
-//   same signs        -> |this| + |other|, with the common sign
-//   this >= 0 > other -> |this| - |other|
-//   this < 0 <= other -> |other| - |this|
 Integer Integer::operator+(const Integer& other) const {
     if (isZero()) return other;
     if (other.isZero()) return *this;
-    if (isNegative() == other.isNegative()) {
-        Integer sum = addMagnitudes(*this, other);
-        sum.negative = isNegative() ? 1 : 0;
-        return sum;
-    }
-    return isNegative() ? subtractMagnitudes(other, *this) : subtractMagnitudes(*this, other);
+    return signedSum(view(), isNegative(), other.view(), other.isNegative());
 }
 
-// this - other:
-//   this zero         -> -other
-//   other zero        -> this
-//   both >= 0         -> |this| - |other|
-//   both < 0          -> |other| - |this|
-//   signs differ      -> |this| + |other|, with the sign of this
 Integer Integer::operator-(const Integer& other) const {
     if (isZero()) {
         Integer difference(other);
@@ -85,43 +46,20 @@ Integer Integer::operator-(const Integer& other) const {
         return difference;
     }
     if (other.isZero()) return *this;
-    if (isNegative() == other.isNegative()) {
-        return isNegative() ? subtractMagnitudes(other, *this) : subtractMagnitudes(*this, other);
-    }
-    Integer difference = addMagnitudes(*this, other);
-    difference.negative = isNegative() ? 1 : 0;
-    return difference;
+    return signedSum(view(), isNegative(), other.view(), !other.isNegative());
 }
 
-void Integer::subtractAt(const std::uint32_t* magnitude, std::uint32_t count,
-                         std::uint32_t offset) {
-    const std::uint64_t borrow = kernels::subtractFrom(words + offset, magnitude, count);
-    kernels::subtractBorrow(words + offset + count, length - offset - count, borrow);
-    normalize();
-}
-
-void Integer::subtractShifted(const std::uint32_t* magnitude, std::uint32_t count,
-                              std::uint64_t bits) {
-    length = kernels::subtractAtBits(words, length, magnitude, count, bits);
-    normalize();
-}
-
-// this += other, in place:
-//   other zero               -> unchanged
-//   this zero                -> other
-//   same signs               -> |this| + |other|, with the common sign
-//   signs differ, |this| >= |other| -> |this| - |other|, with the sign of this
-//   signs differ, |this| <  |other| -> |other| - |this|, with the sign of other
 Integer& Integer::operator+=(const Integer& other) {
     return addSigned(other, other.isNegative());
 }
 
-// this -= other is this += -other.
 Integer& Integer::operator-=(const Integer& other) {
     return addSigned(other, !other.isNegative());
 }
 
-// Adds the magnitude of `other` taken with the sign `otherNegative`.
+// The same table, in place where the words allow: a sum that fits this Integer's words,
+// and |this| - |other|, are made in them; a sum that may need a word more is built in a new
+// array first, so a failed allocation changes nothing.
 Integer& Integer::addSigned(const Integer& other, bool otherNegative) {
     if (other.isZero()) return *this;
     if (isZero()) {
@@ -129,16 +67,15 @@ Integer& Integer::addSigned(const Integer& other, bool otherNegative) {
         negative = otherNegative ? 1 : 0;
         return *this;
     }
-    if (isNegative() == otherNegative) {
-        addMagnitudeInPlace(other);
-        negative = otherNegative ? 1 : 0;
-    } else if (compareMagnitudes(*this, other) >= 0) {
-        subtractAt(other.words, other.length, 0);  // keeps the sign of this, unless zero
-    } else {
-        Integer difference = subtractMagnitudes(other, *this);
-        difference.negative = otherNegative ? 1 : 0;
-        *this = std::move(difference);
+    const SumRow row = sumRow(view(), isNegative(), other.view(), otherNegative);
+    Span own = MagnitudeStorage::span(*this);
+    if (row == SumRow::add && magnitude::addInPlace(own, other.view())) return *this;
+    if (row == SumRow::aLessB) {
+        magnitude::subtractAt(own, other.view(), 0);  // keeps the sign of this, unless zero
+        MagnitudeStorage::settle(*this, own.length);
+        return *this;
     }
+    *this = signedSum(view(), isNegative(), other.view(), otherNegative);
     return *this;
 }
 

@@ -28,7 +28,7 @@ Integer rangeProduct(const Integer& low, const Integer& high) {
         groupStart = end;
     };
     while (factor <= last) {
-        if (partial.getLength() <= 1) {
+        if (partial.view().length <= 1) {
             partial *= factor;
         } else {
             if (counted) nextGroup(static_cast<double>(factor.magnitude() - 1));

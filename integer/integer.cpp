@@ -114,13 +114,8 @@ Integer Integer::abs() const {
     return magnitude;
 }
 
-int compareMagnitudes(const Integer& a, const Integer& b) {
-    if (a.length != b.length) return a.length < b.length ? -1 : 1;
-    return kernels::compareWords(a.words, b.words, a.length);
-}
-
 bool Integer::operator==(const Integer& other) const {
-    return isNegative() == other.isNegative() && compareMagnitudes(*this, other) == 0;
+    return isNegative() == other.isNegative() && magnitude::compare(view(), other.view()) == 0;
 }
 
 // The one order; the other comparisons follow from it.
@@ -129,8 +124,8 @@ bool Integer::operator==(const Integer& other) const {
 //   both non-negative  -> |this| < |other|
 bool Integer::operator<(const Integer& other) const {
     if (isNegative() != other.isNegative()) return isNegative();
-    if (isNegative()) return compareMagnitudes(other, *this) < 0;
-    return compareMagnitudes(*this, other) < 0;
+    if (isNegative()) return magnitude::compare(other.view(), view()) < 0;
+    return magnitude::compare(view(), other.view()) < 0;
 }
 
 }  // namespace VELD

@@ -5,6 +5,7 @@
 
 #include "common/exception.h"
 #include "integer/interrupt.h"
+#include "integer/magnitude.h"
 #include "integer/scratch_words.h"
 #include "integer/word_pairs.h"
 
@@ -108,9 +109,8 @@ public:
     // the layouts of much longer values with short ones.
     static std::uint64_t printStoreLimit;
 
-    // The value with the given magnitude words (least significant first) and sign: for the
-    // products and quotients that end on registers, and for tests and benchmarks that need
-    // operands of a particular shape.
+    // The value with the given magnitude words (least significant first) and sign, for
+    // tests and benchmarks that need operands of a particular shape.
     static Integer fromWords(const std::uint32_t* magnitude, std::uint32_t count, bool negative);
 
     // The value with magnitude `magnitude`, non-negative.
@@ -122,9 +122,10 @@ public:
         return length == 0 ? 0 : length == 1 ? words[0] : loadPair(words);
     }
 
-    // Read-only view of the representation: for checks of the normal form, and for the
-    // operations of other files (multiplication, division, combinatorics) that work on a
-    // magnitude's words.
+    // The magnitude's words, for the magnitude layer (magnitude.h).
+    Magnitude view() const { return {words, length}; }
+
+    // The representation as it stands, for tests' checks of the normal form.
     std::int32_t getNegativeFlag() const { return negative; }
     std::uint32_t getLength() const { return length; }
     const std::uint32_t* getWords() const { return words; }
@@ -167,30 +168,15 @@ private:
         other.length = 0;
         other.words = nullptr;
     }
+    // |this| / d, with |this| mod d in `remainder`, for |this| >= d > 1: integerDivision
+    // without the signs.
+    Integer magnitudeQuotient(Magnitude d, Integer& remainder) const;
     // The product behind operator*, its roles settled by the role rule.
     Integer multiply(const Integer& other) const;
     // The in-place sum behind += and -=: adds |other| with the sign `otherNegative`.
     Integer& addSigned(const Integer& other, bool otherNegative);
-    // |this| += |other| in place (a new array only when the sum needs a word more); the
-    // sign flag is left as it is.
-    void addMagnitudeInPlace(const Integer& other);
-    // |this| -= magnitude * 2^(32 offset) in place, for |this| at least that much;
-    // normalised, the sign otherwise untouched.
-    void subtractAt(const std::uint32_t* magnitude, std::uint32_t count, std::uint32_t offset);
-    // |this| -= magnitude * 2^bits in place, for |this| at least that much; normalised.
-    void subtractShifted(const std::uint32_t* magnitude, std::uint32_t count, std::uint64_t bits);
 
-    // |this| becomes |this| mod |divisor| by base-2 long division, for |this| >= |divisor| > 0
-    // and a divisor that is not this Integer; the quotient's bits are set in `quotient`
-    // (zeroed words, enough of them) when it is not null.
-    void longDivision(const Integer& divisor, std::uint32_t* quotient);
-
-    friend Integer gcd(const Integer& a, const Integer& b);
-    friend bool sumMayGrow(const Integer& a, const Integer& b);
-    friend Integer addMagnitudes(const Integer& a, const Integer& b);
-    friend Integer subtractMagnitudes(const Integer& a, const Integer& b);
-    friend int compareMagnitudes(const Integer& a, const Integer& b);
-    friend Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver);
+    friend class MagnitudeStorage;
 
     // True when `words` is an array on the heap, not the words held inside.
     bool onHeap() const { return words != nullptr && words != small; }
@@ -201,19 +187,6 @@ private:
     std::uint32_t small[INLINE_WORDS];
 };
 
-// Sign of |a| - |b|: negative, zero or positive.
-int compareMagnitudes(const Integer& a, const Integer& b);
-// True when |a| + |b| (a, b non-zero) may need a word more than the longer operand.
-bool sumMayGrow(const Integer& a, const Integer& b);
-// |a| + |b|; a and b non-zero.
-Integer addMagnitudes(const Integer& a, const Integer& b);
-// |a| - |b|; negative when |a| < |b|.
-Integer subtractMagnitudes(const Integer& a, const Integer& b);
-// True when a has no more clear bits than b, counted over whole words: a is then the
-// multiplicand of a * b, and b the driver.
-bool isMultiplicand(const Integer& a, const Integer& b);
-// |multiplicand| * |driver|, one shifted addition per set bit of the driver.
-Integer shiftAndAdd(const Integer& multiplicand, const Integer& driver);
 // Greatest common divisor of |a| and |b|; never negative.
 Integer gcd(const Integer& a, const Integer& b);
 // low * (low + 1) * ... * high for non-negative bounds given in either order.

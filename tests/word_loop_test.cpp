@@ -34,7 +34,7 @@ TEST(WordLoops, ShiftedAdditionAtEveryOffset) {
             for (const mpz_class& driver :
                  {power2(p), mpz_class(power2(p + 1) - 1), mpz_class(power2(p + 64) + power2(p))}) {
                 const Integer x = fromMpz(m), y = fromMpz(driver);
-                const Integer product = shiftAndAdd(x, y);
+                const Integer product = magnitude::shiftAndAdd(x.view(), y.view());
                 ASSERT_EQ(toMpz(product), m * driver) << m.get_str(16) << " p=" << p;
                 ASSERT_TRUE(isNormal(product));
             }
@@ -55,7 +55,7 @@ TEST(WordLoops, DriversAcrossRunsOfBitColumns) {
     for (const std::uint32_t words : {1023u, 1024u, 1025u, 2049u}) {
         for (const mpz_class& m : {randomOf(3), mpz_class(power2(9 * 32) - 1)}) {
             const mpz_class d = randomOf(words);
-            const Integer product = shiftAndAdd(fromMpz(m), fromMpz(d));
+            const Integer product = magnitude::shiftAndAdd(fromMpz(m).view(), fromMpz(d).view());
             ASSERT_EQ(toMpz(product), m * d) << words;
             ASSERT_TRUE(isNormal(product));
         }
@@ -137,12 +137,12 @@ TEST(WordLoops, RoleChoice) {
     const Integer b(0xFFFF);      // 16 clear
     const Integer c(0x7FFFFFFF);  // 1 clear
     const Integer twoWords = a - Integer(0x7FFFFFFF) - Integer(0x7FFFFFFF);
-    EXPECT_FALSE(isMultiplicand(a, b));
-    EXPECT_TRUE(isMultiplicand(b, a));
-    EXPECT_TRUE(isMultiplicand(c, b));
-    EXPECT_TRUE(isMultiplicand(Integer(1), Integer(1)));
-    EXPECT_TRUE(isMultiplicand(b, Integer(-0xFFFF)));  // signs do not count
-    EXPECT_FALSE(isMultiplicand(twoWords, c));
+    const Integer one(1);
+    EXPECT_FALSE(magnitude::isMultiplicand(a.view(), b.view()));
+    EXPECT_TRUE(magnitude::isMultiplicand(b.view(), a.view()));
+    EXPECT_TRUE(magnitude::isMultiplicand(c.view(), b.view()));
+    EXPECT_TRUE(magnitude::isMultiplicand(one.view(), one.view()));
+    EXPECT_FALSE(magnitude::isMultiplicand(twoWords.view(), c.view()));
 }
 
 // Sets the flag from a timer signal, as the program's own handlers do: `value` after
