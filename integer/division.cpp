@@ -87,25 +87,22 @@ Integer Integer::power(const Integer& exponent) const {
     // Each product and square is an operation of the power step (cost::power), counted
     // when the exponent fits 64 bits (a longer one is of a base 0).
     const bool counted = watching() && exponent.fitsRegister();
-    double resultBits = 0;
-    auto baseBits = static_cast<double>(highestBit() + 1);
-    for (std::uint64_t bit = 0; bit < bits; ++bit) {
-        checkInterrupt();
-        if ((exponent.words[bit / 32] >> (bit % 32) & 1u) != 0) {
-            if (counted) {
-                progress.next(resultBits == 0 ? 0 : cost::product(resultBits, baseBits));
-                resultBits += baseBits;
-            }
+    cost::PowerSizes sizes{0, static_cast<double>(highestBit() + 1)};
+    InterruptPacer pacer;
+    cost::squareAndMultiply(
+        bits,
+        [&](std::uint64_t bit) {
+            pacer.pass(1);
+            return (exponent.words[bit / 32] >> (bit % 32) & 1u) != 0;
+        },
+        [&] {
+            if (counted) progress.next(sizes.nextProduct());
             result *= base;
-        }
-        if (bit + 1 < bits) {
-            if (counted) {
-                progress.next(cost::product(baseBits, baseBits));
-                baseBits += baseBits;
-            }
+        },
+        [&] {
+            if (counted) progress.next(sizes.nextSquare());
             base *= base;
-        }
-    }
+        });
     return result;
 }
 

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
+#include <cstdint>
 
 namespace VELD {
 
@@ -35,5 +37,45 @@ void serviceInterruptFlag();
 inline void checkInterrupt() {
     if (interruptRequested.load(std::memory_order_relaxed) != 0) serviceInterruptFlag();
 }
+
+// How many steps over `count` words make about 2^16 words (within a factor of two): how
+// often loops that obtain no storage test the interrupt flag.
+inline std::uint32_t stepsPerCheck(std::uint32_t count) {
+    const auto width = static_cast<unsigned>(std::bit_width(count));
+    return width >= 16 ? 1u : 1u << (16 - width);
+}
+
+// The one way the long loops that obtain no storage (where the flag is not tested
+// otherwise) pace their tests of the interrupt flag: about every 2^16 words worked on.
+// step() is for steps over the `count` words given at the start, pass(n) for one over n
+// words; either is true when it tested, which is where the loop records how far it has
+// come. The first step or pass tests.
+class InterruptPacer {
+public:
+    explicit InterruptPacer(std::uint32_t count = 1) : every(stepsPerCheck(count)) {}
+    bool step() {
+        if (--left != 0) return false;
+        checkInterrupt();
+        passed += left = every;
+        return true;
+    }
+    bool pass(std::uint64_t words) {
+        if (words < budget) {
+            budget -= words;
+            return false;
+        }
+        checkInterrupt();
+        budget = std::uint64_t{1} << 16;
+        return true;
+    }
+    // The steps taken by the last test, give or take the ones between two tests.
+    std::uint64_t steps() const { return passed - every; }
+
+private:
+    std::uint32_t every;
+    std::uint32_t left = 1;
+    std::uint64_t passed = 0;
+    std::uint64_t budget = 0;
+};
 
 }  // namespace VELD

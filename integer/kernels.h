@@ -312,15 +312,6 @@ std::uint32_t exactFifths(Word* a, std::uint32_t n) {
 
 __extension__ typedef unsigned __int128 Wide;
 
-// x * driver on a pair of registers, for a product below 2^128: x << p added for each set
-// bit p of the driver.
-inline Wide wideProduct(std::uint64_t x, std::uint64_t driver) {
-    Wide sum = 0;
-    for (std::uint64_t bits = driver; bits != 0; bits &= bits - 1)
-        sum += static_cast<Wide>(x) << std::countr_zero(bits);
-    return sum;
-}
-
 // A number below 2^62 as plus - minus, with no two neighbouring bits set in plus | minus
 // (its non-adjacent form): a third of the bits set, where plain binary has half. From
 // three halves of the number, its bits compared with the half's.
@@ -345,6 +336,12 @@ inline Wide signedProduct(std::uint64_t x, SignedBits times) {
     return sum;
 }
 
+// x * driver on a pair of registers, for a product below 2^128: x << p added for each set
+// bit p of the driver.
+inline Wide wideProduct(std::uint64_t x, std::uint64_t driver) {
+    return signedProduct(x, {driver, 0});
+}
+
 // a[0..n) += high:low, a value of up to 96 bits (high below 2^32), for n >= 3; the carry
 // runs on above the three words it covers, and what leaves word n-1 is dropped.
 inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t high) {
@@ -355,34 +352,6 @@ inline void addWide(Word* a, std::uint32_t n, std::uint64_t low, std::uint64_t h
     a[2] = static_cast<Word>(top);
     if ((top >> 32) != 0) addCarry(a + 3, n - 3, top >> 32);
 }
-
-// How many steps over `count` words make about 2^16 words (within a factor of two): how
-// often loops that obtain no storage test the interrupt flag.
-inline std::uint32_t stepsPerCheck(std::uint32_t count) {
-    const auto width = static_cast<unsigned>(std::bit_width(count));
-    return width >= 16 ? 1u : 1u << (16 - width);
-}
-
-// Tests the interrupt flag about every 2^16 words worked on, for steps over `count` words
-// each: for loops that obtain no storage, where the flag is not tested otherwise. step()
-// is true when it tested, which is where the loop records how far it has come.
-class InterruptPacer {
-public:
-    explicit InterruptPacer(std::uint32_t count) : every(stepsPerCheck(count)) {}
-    bool step() {
-        if (--left != 0) return false;
-        checkInterrupt();
-        passed += left = every;
-        return true;
-    }
-    // The steps taken by the last test, give or take the ones between two tests.
-    std::uint64_t steps() const { return passed - every; }
-
-private:
-    std::uint32_t every;
-    std::uint32_t left = 1;
-    std::uint64_t passed = 0;
-};
 
 // The set bits of a word, by adding neighbouring fields: without a processor instruction
 // for it, std::popcount is a library call.

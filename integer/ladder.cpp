@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "integer/interrupt.h"
 #include "integer/kernels.h"
 
 namespace VELD::printing {
@@ -161,7 +160,7 @@ void Ladder::rebuildStretch(std::uint64_t top, std::uint32_t* five) {
         push(store, stored, five, count);
         if (j == top) return;
         for (unsigned pass = 0; pass < BLOCK / 4; ++pass) {
-            checkInterrupt();
+            pacer.pass(std::uint64_t{4} * count);
             const std::uint64_t out = kernels::timesFives<4>(five, count);
             if (out != 0) five[count++] = static_cast<std::uint32_t>(out);
         }
@@ -177,7 +176,7 @@ OddPart Ladder::next(std::uint64_t block, std::uint64_t digits, OddPart odd) {
     if (top) power = odd;
     std::uint64_t steps = top ? digits - BLOCK * block : BLOCK;
     for (; steps >= 4; steps -= 4) {
-        checkInterrupt();
+        pacer.pass(std::uint64_t{4} * power.count);
         power.count = kernels::exactFifths<4>(power.words, power.count);
     }
     for (; steps > 0; --steps)

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 
+#include "integer/kernels.h"
 #include "integer/register_digits.h"
 
 namespace VELD::printing {
@@ -83,6 +84,7 @@ private:
     std::uint64_t stored = 0;
     std::uint64_t stretchBase = 0;  // the block of the stretch's first power
     OddPart power{nullptr, 0};      // stepped down: the last block's power
+    InterruptPacer pacer;
 };
 
 }  // namespace VELD::printing

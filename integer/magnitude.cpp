@@ -93,7 +93,7 @@ void longDivision(Span& r, Magnitude d, std::uint32_t* quotient) {
     const std::uint64_t divisorBits = kernels::bitLength(d.words, d.length);
     const std::uint64_t distance = kernels::bitLength(r.words, r.length) - divisorBits;
     std::uint64_t m = distance;
-    kernels::InterruptPacer pacer(d.length);
+    InterruptPacer pacer(d.length);
     // With enough quotient bits to pay for them, the divisor is copied once at each of the
     // 32 bit offsets, so that every subtraction runs over aligned words.
     const std::uint32_t stride = d.length + 1;

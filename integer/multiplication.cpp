@@ -48,17 +48,11 @@ std::int64_t Integer::highestBit() const {
     return 32 * (std::int64_t{length} - 1) + 31 - std::countl_zero(words[length - 1]);
 }
 
+// The shift of shiftLeft by one bit, the sign kept.
 void Integer::shiftLeftOne() {
-    if (isZero()) return;
-    if ((words[length - 1] & 0x80000000u) == 0) {
-        kernels::shiftLeftInPlace(words, length, 1);
-        return;
-    }
-    Integer grown;
-    grown.createSpace(std::uint64_t{length} + 1);
-    kernels::copyShifted(grown.words, words, length, 1);
-    grown.negative = negative;
-    *this = std::move(grown);
+    const std::int32_t sign = negative;
+    shiftLeft(1);
+    negative = sign;
 }
 
 void Integer::shiftRightOne() {

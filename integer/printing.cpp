@@ -177,6 +177,7 @@ struct Integer::LongPrint {
     std::uint32_t* triple;
     // Whether the printing step's progress is recorded.
     bool watched = false;
+    InterruptPacer pacer;
 };
 
 Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
@@ -212,8 +213,9 @@ std::uint64_t Integer::LongPrint::climb() {
             return exponent;
         }
         if (exponent % BLOCK == 0) ladder.keep(exponent / BLOCK, five, count);
-        checkInterrupt();
-        if (watched) progress.fraction = climbWork(static_cast<double>(exponent)) / progress.span;
+        // steps * count words (steps is 1, 2 or 4), by a shift: no product of words here.
+        if (pacer.pass(std::uint64_t{count} << (steps >> 1)) && watched)
+            progress.fraction = climbWork(static_cast<double>(exponent)) / progress.span;
         const std::uint64_t out = steps == 4   ? kernels::timesFives<4>(five, count)
                                   : steps == 2 ? kernels::timesFives<2>(five, count)
                                                : kernels::timesFives<1>(five, count);
@@ -227,7 +229,7 @@ std::uint64_t Integer::LongPrint::climb() {
 // that has a negative digit are added, then those with a positive digit subtracted, so
 // that the remainder never falls below where it ends.
 void Integer::LongPrint::subtractTimes(std::uint64_t times, std::uint64_t e) {
-    checkInterrupt();
+    pacer.pass(std::uint64_t{BLOCK} * power.count);
     if (power.count <= SHORT_POWER) {
         std::uint32_t product[SHORT_POWER + 2];
         const std::uint32_t productCount = printing::wordsTimesRegister(

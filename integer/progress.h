@@ -11,6 +11,7 @@
 // and the operation itself (a product, a quotient) moves `fraction` from 0 to 1.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace VELD {
@@ -124,21 +125,42 @@ inline double product(double m, double d) {
     return m * d;
 }
 
-// Integer::power: square-and-multiply over the exponent's bits from the low end, the
-// products and squares in the order Integer::power makes them, for a base of `baseBits`
-// bits (the first product, by the result 1, costs nothing); returns their sum.
-inline double power(double baseBits, std::uint64_t exponent) {
-    double sum = 0, result = 0, base = baseBits;
-    for (; exponent != 0; exponent >>= 1) {
-        if ((exponent & 1) != 0) {
-            sum += result == 0 ? 0 : product(result, base);
-            result += base;
-        }
-        if (exponent > 1) {
-            sum += product(base, base);
-            base += base;
-        }
+// Square-and-multiply over the `bits` bits of an exponent from the low end, as
+// Integer::power makes its steps, and as its cost is reckoned: for each bit, `isSet(bit)`,
+// a product by the base where it is set, then the base squared, unless the bit is the top
+// one (that square would never be used).
+template <typename IsSet, typename Product, typename Square>
+void squareAndMultiply(std::uint64_t bits, IsSet isSet, Product product, Square square) {
+    for (std::uint64_t bit = 0; bit < bits; ++bit) {
+        if (isSet(bit)) product();
+        if (bit + 1 < bits) square();
     }
+}
+
+// The sizes of the result and the base in bits as Integer::power's products and squares
+// make them, for a base of `baseBits` bits, and the cost of the step that comes next (the
+// first product, by the result 1, costs nothing).
+struct PowerSizes {
+    double result = 0, base;
+    double nextProduct() {
+        const double cost = result == 0 ? 0 : product(result, base);
+        result += base;
+        return cost;
+    }
+    double nextSquare() {
+        const double cost = product(base, base);
+        base += base;
+        return cost;
+    }
+};
+
+// Integer::power's products and squares for a base of `baseBits` bits: their sum.
+inline double power(double baseBits, std::uint64_t exponent) {
+    double sum = 0;
+    PowerSizes sizes{0, baseBits};
+    squareAndMultiply(
+        std::bit_width(exponent), [&](std::uint64_t bit) { return (exponent >> bit & 1) != 0; },
+        [&] { sum += sizes.nextProduct(); }, [&] { sum += sizes.nextSquare(); });
     return sum;
 }
 

@@ -64,7 +64,7 @@ std::uint64_t setBitsOf(Magnitude x) {
 [[gnu::noinline]] void addRegisterTimesWords(std::uint32_t* sum, std::uint32_t total,
                                              std::uint64_t chunk, const std::uint32_t* driver,
                                              std::uint32_t length) {
-    kernels::InterruptPacer pacer(2);
+    InterruptPacer pacer(2);
     // chunk << p for every p a driver word's bit can give, made once for all the words: a
     // shift by a register takes several times the work of a load.
     Wide shifted[32];
@@ -130,7 +130,7 @@ void addShiftedCopies(std::uint32_t* sum, Magnitude multiplicand, Magnitude driv
     const std::uint32_t count = multiplicand.length;
     const std::uint32_t total = count + driver.length + 1;
     const std::uint32_t* const source = multiplicand.words;
-    kernels::InterruptPacer pacer(count);
+    InterruptPacer pacer(count);
     // How far the product has come: the additions made (as the pacer counts them), of one
     // for each set bit of the driver, reckoned only when someone looks (a span is given).
     const double perAddition = progress.span > 0 ? 1.0 / setBitsOf(driver) : 0;

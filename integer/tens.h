@@ -36,40 +36,34 @@ inline std::uint64_t plusShifted(std::uint64_t v, int shift) {
 }
 
 // 10v = 8v + 2v, kept as two shifts and one addition: on one register for v below 2^60,
-// on a pair (a 128-bit T) for v below 2^124. The words' form is TimesTenStage.
+// on a pair (a 128-bit T) for v below 2^124. The words' form is TimesTenStage, below.
 template <typename T>
 constexpr T timesTen(T v) {
     return opaque(static_cast<T>(v << 3)) + (v << 1);
 }
 
-// A multiple of ten a chunk at a time, from the low end: 8x + 2x, with the bits that leave
-// the chunk below (`below`, that chunk as it came in) and the carry out of its sum.
-struct TimesTenStage {
+// A sum of two shifted copies of the words, a chunk at a time from the low end:
+// (x << High) + (x << Low), each copy taking the bits that leave the chunk below (the top of
+// `below`, that chunk as it came in), and the carry out of the sum. The layout is fixed:
+// the assembly's four-stage loop of times five keeps each stage's `below` at offset 0 and
+// its carry in the byte at offset 8.
+template <unsigned High, unsigned Low>
+struct ShiftedSumStage {
     std::uint64_t operator()(std::uint64_t x) {
-        const std::uint64_t eight = (x << 3) | (below >> 61);
-        const std::uint64_t two = (x << 1) | (below >> 63);
+        const std::uint64_t high = (x << High) | (below >> (64 - High));
+        std::uint64_t low = x;
+        if constexpr (Low != 0) low = (x << Low) | (below >> (64 - Low));
         below = x;
-        return addWithCarry(eight, two, carry);
+        return addWithCarry(low, high, carry);
     }
 
     std::uint64_t below = 0;
     unsigned char carry = 0;
 };
 
-// A multiple of five a chunk at a time, from the low end: x + (x << 2), with the two bits
-// that leave the chunk below (the top of `below`, that chunk as it came in) and the carry
-// out of its sum. The layout is fixed: the assembly's four-stage loop keeps each stage's
-// `below` at offset 0 and its carry in the byte at offset 8.
-struct TimesFiveStage {
-    std::uint64_t operator()(std::uint64_t x) {
-        const std::uint64_t four = (x << 2) | (below >> 62);
-        below = x;
-        return addWithCarry(x, four, carry);
-    }
-
-    std::uint64_t below = 0;
-    unsigned char carry = 0;
-};
+// 10x = 8x + 2x and 5x = 4x + x, on words.
+using TimesTenStage = ShiftedSumStage<3, 1>;
+using TimesFiveStage = ShiftedSumStage<2, 0>;
 
 // Exact division by five, 64 bits a step from the low end: y is the chunk of the quotient
 // with 4y + y = the dividend's chunk, less what 4y and the sum carried out of the chunk
