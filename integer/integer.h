@@ -32,6 +32,11 @@ inline constexpr const char* NOT_ENOUGH_MEMORY =
 // Magnitudes of up to INLINE_WORDS words are held in the Integer itself, so that everyday
 // values cost no allocation; longer ones have an array of their own on the heap. Either
 // way `words` points at them.
+//
+// The arithmetic on magnitudes is the magnitude layer's (magnitude.h), which builds its
+// results in an Integer's storage through MagnitudeStorage; the operators here settle the
+// signs, once each: one table for sums and differences (addition.cpp), the product's
+// sign (multiplication.cpp), and one rule for a quotient and its remainder (division.cpp).
 class Integer {
 public:
     // Magnitudes of up to this many words are held inside the Integer.

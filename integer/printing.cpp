@@ -156,6 +156,8 @@ struct Integer::LongPrint {
     void settleBlock(char* out, unsigned n, std::uint64_t e);
     // r -= times P, for times P <= r.
     void subtractTimes(std::uint64_t times, std::uint64_t e);
+    // Writes the `digits` digits of r from the top block down, settling each block.
+    void writeBlocks(char* out, std::uint64_t digits);
 
     // The remainder r: count words in use, with STEP_WORDS zero words above them for the
     // kept powers' zero words to be subtracted from.
@@ -369,32 +371,35 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
+    print.writeBlocks(out, digits);
+    return 0;
+}
 
-    // The top block holds 1 to BLOCK digits, every other block BLOCK.
+// The top block holds 1 to BLOCK digits, every other block BLOCK; the last one, below
+// 10^BLOCK < 2^64, is written on registers.
+void Integer::LongPrint::writeBlocks(char* out, std::uint64_t digits) {
+    const bool rebuilt = ladder.layout() != Ladder::Layout::everyPower;
     const std::uint64_t topBlock = (digits - 1) / BLOCK;
     for (std::uint64_t block = topBlock; block > 0; --block) {
         const std::uint64_t e = BLOCK * block;
         const auto n = static_cast<unsigned>(block == topBlock ? digits - e : BLOCK);
-        if (print.remainderCount == 0) {  // every digit left is 0
+        if (remainderCount == 0) {  // every digit left is 0
             std::memset(out, '0', n + e);
-            out += n + e;
-            *out = '\0';
-            return 0;
+            out[n + e] = '\0';
+            return;
         }
-        print.power = print.ladder.next(block, digits, {print.odd, print.count});
-        print.settleBlock(out, n, e);
+        power = ladder.next(block, digits, {odd, count});
+        settleBlock(out, n, e);
         out += n;
-        if (print.watched) {
+        if (watched) {
             progress.fraction =
                 blockWork(static_cast<double>(topBlock), static_cast<double>(block), rebuilt) /
                 progress.span;
         }
     }
-    // The last block, below 10^BLOCK < 2^64, on registers.
     const auto n = static_cast<unsigned>(topBlock == 0 ? digits : BLOCK);
     // The words above the remainder's count are zero, and there are at least two words.
-    *writeDigits(out, loadPair(print.remainder), n - 1) = '\0';
-    return 0;
+    *writeDigits(out, loadPair(remainder), n - 1) = '\0';
 }
 
 }  // namespace VELD
