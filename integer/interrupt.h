@@ -14,8 +14,8 @@ namespace VELD {
 inline constexpr const char* COMPUTATION_INTERRUPTED =
     "Integer::createSpace() - Computation interrupted.";
 
-// Tested wherever Integer storage is obtained and in the long loops that obtain none. Its
-// values:
+// Tested wherever Integer storage is obtained, by each step by ten made in place, and in
+// the long loops that obtain none (paced by an InterruptPacer, below). Its values:
 //   0                nothing to do
 //   INTERRUPT_DUE    abandon the computation: it throws COMPUTATION_INTERRUPTED
 //   TICK_DUE         call tickHook, then go on
