@@ -30,10 +30,6 @@ using std::chrono::milliseconds;
 constexpr char ERASE_NOTE[] = "\x1b[J";
 constexpr char ERASE_LINE[] = "\x1b[K";
 
-// How often a computation continued in the background looks whether it is in the
-// foreground again.
-constexpr milliseconds FOREGROUND_POLL{50};
-
 // The note of the line being computed, drawn from the tick hook on the program's thread.
 struct Note {
     milliseconds delay{1000};
