@@ -49,11 +49,10 @@ Integer Integer::magnitudeQuotient(Magnitude d, Integer& remainder) const {
     const ProgressStep step(watched ? Step::quotient : Step::none, 1);
     if (watched && step.owns()) progress.next(1);
     remainder = abs();
-    const std::uint64_t distance =
-        kernels::bitLength(words, length) - kernels::bitLength(d.words, d.length);
-    // The quotient's bits, 2^distance and below, each set at most once.
+    // The quotient's bits, each set at most once: of an n-word dividend by an m-word
+    // divisor, n - m + 1 words hold them.
     Integer quotient;
-    const auto count = static_cast<std::uint32_t>(distance / 32 + 1);
+    const std::uint32_t count = length - d.length + 1;
     std::uint32_t* const bits = MagnitudeStorage::reserve(quotient, count);
     std::memset(bits, 0, std::size_t{count} * sizeof(std::uint32_t));
     Span rest = MagnitudeStorage::span(remainder);
