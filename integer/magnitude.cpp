@@ -47,8 +47,10 @@ Integer add(Magnitude a, Magnitude b) {
     const Magnitude shorter = a.length >= b.length ? b : a;
     const bool mayGrow = sumMayGrow(a, b);
     Integer sum;
+    // Counted 64 bits wide: a length no Integer can hold is refused, not wrapped.
+    std::uint32_t* const words =
+        MagnitudeStorage::reserve(sum, std::uint64_t{longer.length} + (mayGrow ? 1 : 0));
     const std::uint32_t total = longer.length + (mayGrow ? 1 : 0);
-    std::uint32_t* const words = MagnitudeStorage::reserve(sum, total);
     std::memcpy(words, longer.words, std::size_t{longer.length} * sizeof(std::uint32_t));
     const std::uint64_t carry = kernels::addInto(words, shorter.words, shorter.length);
     const std::uint64_t out =

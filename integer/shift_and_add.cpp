@@ -188,9 +188,11 @@ Integer shiftAndAdd(Magnitude multiplicand, Magnitude driver) {
         return small::product(multiplicand.value(), driver.value());
     }
     const std::uint32_t count = multiplicand.length;
-    const std::uint32_t total = count + driver.length + 1;
     Integer accumulator;
-    std::uint32_t* const sum = MagnitudeStorage::reserve(accumulator, total);
+    // Counted 64 bits wide: a length no Integer can hold is refused, not wrapped.
+    std::uint32_t* const sum =
+        MagnitudeStorage::reserve(accumulator, std::uint64_t{count} + driver.length + 1);
+    const std::uint32_t total = count + driver.length + 1;
     std::memset(sum, 0, std::size_t{total} * sizeof(std::uint32_t));
     if (count <= 2) {
         addRegisterTimesWords(sum, total, multiplicand.value(), driver.words, driver.length);
