@@ -194,9 +194,9 @@ void LineEditor::clearFromPrompt(EditLine* editor, int drawn) const {
     const LineInfoW* line = libedit()->line(editor);
     const auto width = static_cast<std::size_t>(drawnWidth(editor));
     const auto before = static_cast<std::size_t>(drawn);
-    const std::wstring prompt = keys::decode(searchPrompt.empty() ? PROMPT : searchPrompt);
-    const std::size_t column =
-        columns({line->buffer, line->cursor}, columns(prompt, 0)) + columns(prompt, 0);
+    const std::size_t prompt =
+        columns(keys::decode(searchPrompt.empty() ? PROMPT : searchPrompt), 0);
+    const std::size_t column = prompt + columns({line->buffer, line->cursor}, prompt);
     const std::size_t rows =
         column / before * ((before + width - 1) / width) + column % before / width;
     std::string move = "\r";

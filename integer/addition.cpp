@@ -21,14 +21,17 @@ SumRow sumRow(Magnitude a, bool aNegative, Magnitude b, bool bNegative) {
     return magnitude::compare(a, b) >= 0 ? SumRow::aLessB : SumRow::bLessA;
 }
 
-// a + b by the table, for non-zero a and b.
-Integer signedSum(Magnitude a, bool aNegative, Magnitude b, bool bNegative) {
-    const SumRow row = sumRow(a, aNegative, b, bNegative);
+// a + b by the row of the table it falls in, for non-zero a and b.
+Integer sumByRow(SumRow row, Magnitude a, bool aNegative, Magnitude b, bool bNegative) {
     Integer sum = row == SumRow::add      ? magnitude::add(a, b)
                   : row == SumRow::aLessB ? magnitude::subtract(a, b)
                                           : magnitude::subtract(b, a);
     if (row == SumRow::bLessA ? bNegative : aNegative) sum.negate();
     return sum;
+}
+
+Integer signedSum(Magnitude a, bool aNegative, Magnitude b, bool bNegative) {
+    return sumByRow(sumRow(a, aNegative, b, bNegative), a, aNegative, b, bNegative);
 }
 
 }  // namespace
@@ -75,7 +78,7 @@ Integer& Integer::addSigned(const Integer& other, bool otherNegative) {
         MagnitudeStorage::settle(*this, own.length);
         return *this;
     }
-    *this = signedSum(view(), isNegative(), other.view(), otherNegative);
+    *this = sumByRow(row, view(), isNegative(), other.view(), otherNegative);
     return *this;
 }
 

@@ -38,6 +38,11 @@ using printing::writeDigits;
 // printStoreLimit starts here; tests lower it to reach every layout with short values.
 constexpr std::uint64_t STORE_LIMIT = std::uint64_t{12} << 20;
 
+// The bytes a text of `digits` digits takes: its '-' when negative, the digits and the NUL.
+std::uint64_t textBytes(std::uint64_t digits, bool negative) {
+    return digits + 1 + (negative ? 1 : 0);
+}
+
 // Writes the cut notice, or nothing for a capacity of 0; returns the shortfall.
 std::int32_t overflowNotice(char* buffer, std::uint32_t capacity, std::uint64_t needed) {
     const std::uint32_t shown = std::min<std::uint32_t>(capacity, sizeof OVERFLOW_NOTICE);
@@ -77,7 +82,7 @@ std::int32_t Integer::printSmall(char* buffer, std::uint32_t capacity) const {
     unsigned digits = 1;  // 10^digits > remainder, or digits = 20
     while (digits < REGISTER_DIGITS && TEN_POWERS[digits] <= remainder)
         ++digits;
-    const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
+    const std::uint64_t needed = textBytes(digits, isNegative());
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
@@ -164,7 +169,6 @@ struct Integer::LongPrint {
     std::uint32_t remainderCount;
     std::uint64_t room;
     std::uint64_t remainderBits;
-    std::uint32_t capacity;
     Ladder ladder;
     // All the work areas below, and the ladder's stores, are carved from one array,
     // obtained before any digit is written.
@@ -186,7 +190,6 @@ Integer::LongPrint::LongPrint(const Integer& value, std::uint32_t capacity)
     : remainderCount(value.length),
       room(std::uint64_t{value.length} + STEP_WORDS),
       remainderBits(kernels::bitLength(value.words, value.length)),
-      capacity(capacity),
       ladder(remainderBits, capacity, printStoreLimit) {
     const std::uint64_t oddWords = keptWords(std::uint64_t{value.length} + 1);
     area.allocate(room + 2 * oddWords + STEP_WORDS + ladder.words());
@@ -336,7 +339,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
     // A text that surely cannot fit is refused before any work.
     if (static_cast<double>(highestBit()) * 0.30103 + 3 > capacity) {
         const std::uint64_t digits = digitsFromBits(words, length);
-        const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
+        const std::uint64_t needed = textBytes(digits, isNegative());
         if (digits != 0 && needed > capacity) return overflowNotice(buffer, capacity, needed);
     }
     LongPrint print(*this, capacity);
@@ -367,7 +370,7 @@ std::int32_t Integer::printLong(char* buffer, std::uint32_t capacity) const {
         progress.phaseEnd = 1;
         progress.nextCost = nullptr;
     }
-    const std::uint64_t needed = digits + 1 + (isNegative() ? 1 : 0);
+    const std::uint64_t needed = textBytes(digits, isNegative());
     if (needed > capacity) return overflowNotice(buffer, capacity, needed);
     char* out = buffer;
     if (isNegative()) *out++ = '-';
