@@ -67,11 +67,9 @@ double logFactorial(double x) {
     return x * std::log(x) - x;
 }
 
-// The integral of logFactorial(x) ln x, the accumulator's length times the groups a factor
-// of x takes (each group fills a word: ln x / ln 2^32 of one per factor).
+// The integral of logFactorial.
 double integralOfLength(double x) {
-    const double l = std::log(x);
-    return x * x * (l * l / 2 - l + 0.5);
+    return x * x * (std::log(x) / 2 - 0.75);
 }
 
 }  // namespace
@@ -80,8 +78,16 @@ double rangeProduct(double low, double f) {
     low = low < 1 ? 1 : low;
     if (f <= low) return 0;
     const double start = logFactorial(low);
-    return integralOfLength(f) - integralOfLength(low) -
-           start * ((f * std::log(f) - f) - (low * std::log(low) - low));
+    // Factors of x go k to a group where x^(k-1) < 2^32 <= x^k: below 2^(32/(k-1)) and
+    // from 2^(32/k) on. Each such stretch of factors is summed at 1/k of a group a factor.
+    double work = 0;
+    for (int k = 1; k <= 32; ++k) {
+        const double from = std::max(low, k == 32 ? 1.0 : std::exp2(32.0 / k));
+        const double to = k == 1 ? f : std::min(f, std::exp2(32.0 / (k - 1)));
+        if (to <= from) continue;
+        work += (integralOfLength(to) - integralOfLength(from) - start * (to - from)) / k;
+    }
+    return work;
 }
 
 }  // namespace cost

@@ -130,6 +130,40 @@ TEST(Progress, EachStepsShareFollowsTheWorkDone) {
     }
 }
 
+// The factorial's model against the groups the range's loop makes, simulated: a partial
+// product takes factors while it fits a word, and each group costs the accumulator's
+// words. The model's share at each group's end stays within 1% of the simulated one, also
+// where the groups shrink from three factors to two (at 2^16) and from two to one (2^32).
+TEST(Progress, TheRangeModelWeighsTheGroupsTheLoopMakes) {
+    const struct {
+        double low, high;
+    } ranges[] = {{1, 100000}, {50001, 80000}, {4294867296.0, 4295067296.0}};
+    for (const auto& range : ranges) {
+        std::vector<std::pair<double, double>> ends;  // (last factor, work so far)
+        double accumulatorBits = 0, work = 0, partialBits = std::log2(range.low);
+        auto endGroup = [&](double lastFactor) {
+            work += accumulatorBits / 32;
+            accumulatorBits += partialBits;
+            ends.emplace_back(lastFactor, work);
+        };
+        for (double f = range.low + 1; f <= range.high; ++f) {
+            if (partialBits < 32) {
+                partialBits += std::log2(f);
+            } else {
+                endGroup(f - 1);
+                partialBits = std::log2(f);
+            }
+        }
+        endGroup(range.high);
+        const double total = cost::rangeProduct(range.low, range.high);
+        double worst = 0;
+        for (const auto& [f, done] : ends)
+            worst =
+                std::max(worst, std::abs(cost::rangeProduct(range.low, f) / total - done / work));
+        EXPECT_LT(worst, 0.01) << range.low << " to " << range.high;
+    }
+}
+
 // A value whose digits surely cannot fit is refused before any work: no kernel runs.
 TEST(Progress, ARefusedPrintDoesNoWork) {
     const Integer value = Integer(2).power(Integer(400000));
