@@ -1,6 +1,7 @@
 #include "console/keys.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -94,6 +95,17 @@ const wchar_t* translate(std::string_view sequence) {
 void Decoder::add(char byte, std::wstring& keys) {
     if (sequence.empty() && byte != '\x1b') return character(byte, keys);
     sequence += byte;
+    if (expecting && byte == 'R' && sequence.size() >= 6 && sequence[1] == '[') {
+        char* end = nullptr;
+        const long reported = std::strtol(sequence.c_str() + 2, &end, 10);
+        if (*end == ';' && std::isdigit(static_cast<unsigned char>(end[1])) && reported >= 1 &&
+            std::strspn(end + 1, "0123456789") + 2 == std::strlen(end)) {
+            row = reported - 1;
+            expecting = false;
+            sequence.clear();
+            return;
+        }
+    }
     // ESC and a key other than a sequence's is that key with Alt, as the editor binds it.
     const std::size_t lead = sequence.size() > 2 && sequence[1] == '\x1b' ? 2 : 1;
     if (sequence.size() == lead + 1 && byte != '[' && byte != 'O' &&

@@ -25,8 +25,16 @@ public:
     // Forgets a sequence begun, and gives the bytes of a character begun and not finished as keys
     // of their own.
     void flush(std::wstring& keys);
+    // A report of the cursor's place ("\e[row;columnR"), once asked for, is taken as no key
+    // and its row kept: from 0, or -1 while none has come. A report comes as Shift-F3 does on
+    // some terminals, so only the one asked for is taken; any other does nothing, as before.
+    void expectReport(bool expected) { expecting = expected; }
+    bool expectingReport() const { return expecting; }
+    long reportedRow() const { return row; }
 
 private:
+    bool expecting = false;
+    long row = -1;
     std::mbstate_t state{};
     char partial[MB_LEN_MAX]{};  // the bytes of a character begun
     std::size_t held = 0;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -27,6 +28,9 @@ namespace {
 
 // How long the terminal's size must hold before the line is drawn at it.
 constexpr int SETTLE_MS = 50;
+// How long a report of the prompt's row still to come is waited for at a line's end: far
+// longer than a terminal takes to answer, short enough not to be felt.
+constexpr int REPORT_MS = 200;
 
 // libedit's entry points, each a field and the symbol it is found by. The library is loaded
 // when the first editor starts, so that a script or a pipe never maps it and the libraries
@@ -134,6 +138,11 @@ LineEditor::LineEditor(std::ostream& out, HistoryFile& file) : out(out), file(fi
     const Function search = [](EditLine* e, int) { return searchHistory(e); };
     el->set(editor, EL_ADDFN, "exactcalc-search", "Search the history for the text typed", search);
     el->set(editor, EL_BIND, "^R", "exactcalc-search", nullptr);
+    const Function clear = [](EditLine* e, int) { return clearScreen(e); };
+    el->set(editor, EL_ADDFN, "exactcalc-clear-screen", "Clear the screen", clear);
+    el->set(editor, EL_BIND, "^L", "exactcalc-clear-screen", nullptr);
+    // The answer to a question written to standard output comes on standard input.
+    rowsAsked = signals::sameTerminal(STDIN_FILENO, STDOUT_FILENO);
 }
 
 // The entry `index` places before the newest (0 the newest); false past the oldest.
@@ -309,6 +318,41 @@ LineEditor::~LineEditor() {
     libedit()->historyEnd(recalled);
 }
 
+// As libedit's own binding does, with the terminal's "cl"; the rows above the next answer
+// are counted afresh from the top. Without "cl" nothing is cleared.
+unsigned char LineEditor::clearScreen(EditLine* editor) {
+    LineEditor* self = nullptr;
+    const Libedit* const el = libedit();
+    el->get(editor, EL_CLIENTDATA, &self);
+    if (el->set(editor, EL_ECHOTC, "cl", nullptr) != 0) return CC_ERROR;
+    self->linesRead = 0;
+    self->promptRow = 0;
+    self->rowMoved = true;
+    self->keys.expectReport(false);  // a report still to come tells of the row before
+    el->set(editor, EL_REFRESH);     // from the top left corner, where "cl" leaves the cursor
+    return CC_REFRESH;
+}
+
+// The report of the prompt's row where it has not come by the line's end (keys typed faster
+// than the terminal answers): waited for a moment, the keys read meanwhile kept for the next
+// line, so that it is not left in the terminal's input for the shell after the program. A
+// terminal that has not answered in that time is not asked again.
+void LineEditor::awaitReport() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(REPORT_MS);
+    while (keys.expectingReport()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        const int ready = left.count() > 0 ? ::poll(&input, 1, static_cast<int>(left.count())) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        char byte = 0;
+        if (ready <= 0 || ::read(STDIN_FILENO, &byte, 1) != 1) break;
+        keys.add(byte, carried);
+    }
+    rowsAsked = rowsAsked && !keys.expectingReport();
+    keys.expectReport(false);
+}
+
 // Reads a byte at a time, as libedit's own reader does, and gives the keys they make
 // (keys.h). Ctrl-D on an empty line ends the input, without the "^D" of libedit's own
 // binding. A read cut short by Ctrl-C gives the keys that finish the line as Enter would,
@@ -319,6 +363,18 @@ LineEditor::~LineEditor() {
 int LineEditor::readKey(EditLine* editor, wchar_t* key) {
     LineEditor* self = nullptr;
     libedit()->get(editor, EL_CLIENTDATA, &self);
+    if (self->askRow) {
+        // Where the prompt stands, for the note of a long line (rowsAbove): asked once the
+        // editor has the terminal, which then echoes nothing, so that the answer is taken
+        // in among the keys unseen; and only where no key is waiting, so that the answer
+        // comes before any key that could end the dialogue.
+        self->askRow = false;
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (self->pendingKeys.empty() && ::poll(&input, 1, 0) == 0) {
+            self->keys.expectReport(true);
+            (void)!::write(STDOUT_FILENO, "\x1b[6n", 4);
+        }
+    }
     while (self->pendingKeys.empty()) {
         if (signals::takePromptInterrupt()) {
             self->discarding = true;
@@ -327,6 +383,8 @@ int LineEditor::readKey(EditLine* editor, wchar_t* key) {
         }
         unsigned events = signals::takeEvents();
         if (events != 0) {
+            self->keys.expectReport(false);
+            self->rowMoved = true;
             const int drawn = drawnWidth(editor);
             // A resize is taken once the size has held for a moment: a window dragged sends
             // many, and a line drawn at a width the terminal has already left lands on the
@@ -388,13 +446,20 @@ Read LineEditor::read(std::string_view& line, bool& cut) {
     }
     discarding = false;
     ended = false;
-    pendingKeys.clear();
-    keys = keys::Decoder();
+    pendingKeys = std::move(carried);
+    carried.clear();
+    if (pendingKeys.empty()) keys = keys::Decoder();
+    promptRow = -1;
+    rowMoved = false;
+    askRow = rowsAsked;
     recalling = TYPED;
     typed.clear();
     int count = 0;
     const wchar_t* got = libedit()->gets(editor, &count);
     const int error = errno;
+    if (got != nullptr || discarding) ++linesRead;  // ended by a line end
+    awaitReport();
+    if (!rowMoved) promptRow = keys.reportedRow();
     if (discarding) return Read::discarded;
     if (got == nullptr) {
         errno = error;

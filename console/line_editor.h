@@ -4,6 +4,7 @@
 // signals::Session that discards lines, with reads cut short rather than restarted.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cwchar>
 #include <iosfwd>
@@ -30,6 +31,12 @@ public:
 
     Read read(std::string_view& line, bool& cut) override;
     void entered(std::string_view line) override;
+    // The rows above the last line's answer: its prompt's row, where the terminal reported
+    // it, and below it the row of the line typed; and a row at least for each line read
+    // since the screen was last cleared (Ctrl-L), or since the start, the last one's included.
+    std::size_t rowsAbove() const override {
+        return std::max(linesRead, promptRow >= 0 ? static_cast<std::size_t>(promptRow) + 1 : 0);
+    }
 
 private:
     // libedit's source of keys: the terminal, or the keys that end a discarded line.
@@ -40,11 +47,14 @@ private:
     static unsigned char moveByWord(::editline* editor, int direction);
     // Ctrl-R: a search of the history for the text typed, as it stands.
     static unsigned char searchHistory(::editline* editor);
+    // Ctrl-L: the screen cleared, the prompt and line drawn again at its top.
+    static unsigned char clearScreen(::editline* editor);
     bool entryAt(int index, std::string& entry) const;
     static void replaceLine(::editline* editor, const std::string& text, std::size_t from);
     static std::size_t columns(std::wstring_view text, std::size_t at);
     static int drawnWidth(::editline* editor);
     void clearFromPrompt(::editline* editor, int drawn) const;
+    void awaitReport();
     void redrawFromPrompt(::editline* editor) const;
 
     std::ostream& out;
@@ -58,6 +68,7 @@ private:
     // Ctrl-C), whether the line being read is dropped, and whether the keys have ended
     // (Ctrl-D on an empty line, or the terminal gone).
     std::wstring pendingKeys;
+    std::wstring carried;  // keys read after the line's end, for the next line
     bool discarding = false;
     bool ended = false;
     // The keys of the bytes read so far, and whether the prompt is to be drawn again once
@@ -70,7 +81,14 @@ private:
     static constexpr int TYPED = -1;
     int recalling = TYPED;
     std::string typed;
-    std::string searchPrompt;  // while Ctrl-R searches, the prompt that shows its text
+    std::string searchPrompt;   // while Ctrl-R searches, the prompt that shows its text
+    std::size_t linesRead = 0;  // since the screen was last cleared
+    // The prompt's row, from 0, as the terminal reported it when asked at the line's first
+    // key; -1 where it did not, or a resize or a stop may have moved it since.
+    long promptRow = -1;
+    bool rowMoved = false;
+    bool askRow = false;
+    bool rowsAsked = false;  // the terminal is asked, and has answered so far
 };
 
 }  // namespace VELD

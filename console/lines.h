@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <string_view>
@@ -13,6 +14,8 @@ namespace VELD {
 inline constexpr unsigned LINE_LIMIT = 80;
 inline constexpr char LINE_CUT[] = "line cut to its first 80 characters";
 inline constexpr char PROMPT[] = "Exp: ";
+// A source that cannot tell how many rows the terminal shows above a line's answer.
+inline constexpr std::size_t ROWS_UNKNOWN = SIZE_MAX;
 
 // How a run of lines ends: by a line that quits, at the end of input, because a stream
 // failed (its error state set, errno the system's reason), or by Ctrl-C, SIGTERM or SIGHUP.
@@ -45,6 +48,9 @@ public:
     // True when a whole next line is already at hand: the echo of this one need not be
     // shown at once, as the next answer follows without a wait.
     virtual bool lineWaiting() { return false; }
+    // Rows the terminal surely shows above the row the last line's answer starts on, its
+    // screen cleared or not; ROWS_UNKNOWN where the source cannot tell.
+    virtual std::size_t rowsAbove() const { return ROWS_UNKNOWN; }
 };
 
 // The one line of `exactcalc EXPR`: the words joined with single spaces.

@@ -145,7 +145,8 @@ private:
 // The dialogue's form: the echo, shown before the evaluation starts (which may take long)
 // unless the next line is at hand, then " = " and the value, or the fault directly behind
 // what was written. False, without evaluating, when the echo could not be written.
-bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, bool nextAtHand) {
+bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, bool nextAtHand,
+                 std::size_t rowsAbove) {
     Answer answer(line, Answer::Rest::passedOver);
     bool fits = true;
     if (const char* echo = answer.echo(textBuffer, fits)) {
@@ -156,7 +157,7 @@ bool writeAnswer(std::string_view line, std::ostream& out, std::size_t column, b
         if (!put(out, echo) || (!nextAtHand && !(out << std::flush))) return false;
         const char* value = nullptr;
         {
-            const signals::Computing computing(column + std::strlen(echo), echo);
+            const signals::Computing computing(column + std::strlen(echo), echo, rowsAbove);
             value = answer.value(textBuffer + VALUE_AT, fits);
         }
         if (value != nullptr) {
@@ -180,7 +181,7 @@ Ending runDialogue(LineSource& lines, std::ostream& out, std::size_t column, std
         if (line.empty()) return Response::answered;
         if (cut && notes != nullptr) *notes << "exactcalc: " << LINE_CUT << '\n';
         lines.entered(line);
-        const bool written = writeAnswer(line, out, column, lines.lineWaiting());
+        const bool written = writeAnswer(line, out, column, lines.lineWaiting(), lines.rowsAbove());
         return written ? Response::answered : Response::outputFailed;
     });
 }

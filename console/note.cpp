@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -33,8 +34,9 @@ constexpr char ERASE_LINE[] = "\x1b[K";
 // The note of the line being computed, drawn from the tick hook on the program's thread.
 struct Note {
     milliseconds delay{1000};
-    const char* action = "abandons";  // what Ctrl-C does; null where it does nothing
-    std::size_t column = 0;           // where the echo ends
+    const char* action = "abandons";   // what Ctrl-C does; null where it does nothing
+    std::size_t column = 0;            // where the echo ends
+    std::size_t rowsAbove = SIZE_MAX;  // surely shown above the echo's row
     std::string echo;
     bool echoLost = false;  // continued, and the echo not yet written again
     Clock::time_point started;
@@ -124,6 +126,24 @@ bool catchUp(Moment moment) {
     return !note.echoLost && (events & RESIZED) == 0;
 }
 
+// The narrowest window a note is drawn to outlast. A terminal that rewraps its lines when
+// narrowed (tmux) keeps the rows below the cursor's and moves those above that no longer
+// fit into its scrollback, where nothing written can erase them: the cursor's row itself
+// when the rows the note wraps onto below it outnumber the rows above it.
+constexpr std::size_t NARROWEST = 16;
+
+// Whether a note of `length` characters, from the echo's end where the cursor stands,
+// stays within reach after the window narrows to any width from NARROWEST to `width`, with
+// `above` rows surely shown above the echo's row.
+bool outlastsNarrowing(std::size_t length, std::size_t width, std::size_t above) {
+    for (std::size_t narrow = NARROWEST; narrow < width && above != SIZE_MAX; ++narrow) {
+        // A cursor at a row's end may be kept at the row before: the worse of the two.
+        const std::size_t cursorRow = note.column == 0 ? 0 : (note.column - 1) / narrow;
+        if ((note.column + length - 1) / narrow - cursorRow > above) return false;
+    }
+    return true;
+}
+
 milliseconds configuredDelay() {
     const char* text = std::getenv("EXACTCALC_STATUS_DELAY_MS");
     char* end = nullptr;
@@ -149,8 +169,12 @@ void refresh() {
     if (fixed.noteFd == NONE || !catchUp(Moment::tick)) return;
     const long seconds = std::max(1L, static_cast<long>(lineSeconds()));
     winsize size{};
-    const std::size_t width =
-        ioctl(fixed.noteFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    const bool sized = ioctl(fixed.noteFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
+    const std::size_t width = sized ? size.ws_col : 80;
+    // No more rows than the screen has stand above the echo's.
+    const std::size_t above = sized && size.ws_row > 0 && note.rowsAbove != SIZE_MAX
+                                  ? std::min<std::size_t>(note.rowsAbove, size.ws_row - 1u)
+                                  : note.rowsAbove;
     const std::size_t at = note.column % width;
     // A cursor just past the end of a full line stands in the last column, waiting to wrap.
     const bool room = !(note.column > 0 && at == 0) && inForeground();
@@ -170,7 +194,7 @@ void refresh() {
             if (!part.empty()) text.append(", ").append(part);
         }
         text.append("]");
-        if (room && text.size() <= width - 1 - at) {
+        if (room && text.size() <= width - 1 - at && outlastsNarrowing(text.size(), width, above)) {
             if (shared.echoHeld == 0 && fixed.haveOriginal) {
                 held(TERMINAL_SIGNALS, [&] {
                     shared.echoHeld = 1;
@@ -215,7 +239,7 @@ void close() {
     tickHook = nullptr;
 }
 
-void begin(std::size_t column, std::string_view echo) {
+void begin(std::size_t column, std::string_view echo, std::size_t rowsAbove) {
     note.flushed = false;
     note.started = Clock::now();
     if (fixed.noteFd == NONE) {
@@ -224,6 +248,7 @@ void begin(std::size_t column, std::string_view echo) {
         return;
     }
     note.column = column;
+    note.rowsAbove = rowsAbove;
     shared.ownLine = column == 0 ? 1 : 0;
     note.echo = echo;
     note.echoLost = false;

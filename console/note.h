@@ -16,9 +16,10 @@ namespace VELD::signals::note {
 void open(std::ostream* answers, const char* action);
 void close();
 
-// A line's computation starts, its echo ending `column` characters into its line, and
-// ends: the note erased, and after a stop the echo written again for the answer to complete.
-void begin(std::size_t column, std::string_view echo);
+// A line's computation starts, its echo ending `column` characters into its line, `rowsAbove`
+// rows surely shown above that line (SIZE_MAX where that is not known); and ends: the note
+// erased, and after a stop the echo written again for the answer to complete.
+void begin(std::size_t column, std::string_view echo, std::size_t rowsAbove);
 void end();
 
 // Erases the note where it shows; async-signal-safe.

@@ -246,14 +246,14 @@ Session::~Session() {
     note::close();
 }
 
-Computing::Computing(std::size_t column, std::string_view echo) {
+Computing::Computing(std::size_t column, std::string_view echo, std::size_t rowsAbove) {
     interruptRequested = 0;
     shared.state = COMPUTING;
     // A request to end that came between two lines, before this computation could be
     // interrupted, abandons it at once: the program ends after the lines answered.
     if (shared.endPending != 0) interruptRequested = INTERRUPT_DUE;
     if (fixed.editorFd != NONE) shared.echoHeld = 1;  // it echoes nothing between lines
-    note::begin(column, echo);
+    note::begin(column, echo, rowsAbove);
 }
 
 // The note is erased, and the terminal echoes again, before anything else is written.

@@ -45,6 +45,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string_view>
 
@@ -87,9 +88,10 @@ public:
 // request that came after the last test (it abandoned nothing) as given at the prompt.
 class Computing {
 public:
-    Computing(std::size_t column, std::string_view echo);
+    // `rowsAbove`: the rows the terminal surely shows above the echo's row (lines.h).
+    Computing(std::size_t column, std::string_view echo, std::size_t rowsAbove);
     // A line with no echo (the script modes'): its note stands on a line of its own.
-    Computing() : Computing(0, "") {}
+    Computing() : Computing(0, "", SIZE_MAX) {}
     ~Computing();
     Computing(const Computing&) = delete;
     Computing& operator=(const Computing&) = delete;

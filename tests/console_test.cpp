@@ -180,7 +180,7 @@ TEST(Signals, InterruptInEachModeAndState) {
         bool abandoned = false;
         {
             std::optional<signals::Computing> computing;
-            if (row.computing) computing.emplace(0, "");
+            if (row.computing) computing.emplace(0, "", SIZE_MAX);
             std::raise(SIGINT);
             abandoned = interruptRequested == INTERRUPT_DUE;
             if (abandoned) interruptRequested = 0;  // taken, as the computation takes it
@@ -258,6 +258,33 @@ TEST(Keys, SequencesAreReadWhole) {
             decoder.add(*byte, got);
         decoder.add('7', got);
         EXPECT_EQ(got, std::wstring(expected) + L"7") << sequence + 1;
+    }
+}
+
+// The report of the cursor's place, once asked for, gives its row and no key; keys around
+// it are kept, a second report (or one not asked for) is a key that does nothing, and what
+// only looks like one is read as before.
+TEST(Keys, TheCursorReportAskedForGivesItsRow) {
+    const struct {
+        const char* bytes;
+        long row;
+        const wchar_t* keys;
+    } rows[] = {
+        {"1\x1b[12;5R2", 11, L"12"},      {"\x1b[1;1R\x1b[7;1R", 0, L""},
+        {"\x1b[D\x1b[3;40R", 2, L"\x02"}, {"\x1b[;5R", -1, L""},
+        {"\x1b[0;5R", -1, L""},           {"\x1b[12;R", -1, L""},
+        {"\x1b[12;5;1R", -1, L""},
+    };
+    for (const auto& row : rows) {
+        for (const bool asked : {true, false}) {
+            keys::Decoder decoder;
+            decoder.expectReport(asked);
+            std::wstring got;
+            for (const char* byte = row.bytes; *byte != '\0'; ++byte)
+                decoder.add(*byte, got);
+            EXPECT_EQ(decoder.reportedRow(), asked ? row.row : -1) << row.bytes + 1;
+            EXPECT_EQ(got, row.keys) << row.bytes + 1;
+        }
     }
 }
 

@@ -163,9 +163,10 @@ TEST_F(Terminal, WithoutTheLineEditorTheAnswersCome) {
 
 // The note shows behind the echo while a line runs, naming the step, and leaves no trace:
 // after the answer, and after Ctrl-C, the screen is the plain dialogue. A delay of 1 ms
-// shows it on every line that takes a while.
+// shows it on every line that takes a while. (Rows above the prompt leave room for the whole
+// note: see ANarrowedWindowLeavesNoNote.)
 TEST_F(Terminal, LongLinesShowANoteThatLeavesNoTrace) {
-    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"));
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"), {.rowsAbove = 6});
     terminal.waitFor("Exp:");
     terminal.type("(4000 !) / (3999 !)");
     terminal.press("Enter");
@@ -190,7 +191,8 @@ TEST_F(Terminal, LongLinesShowANoteThatLeavesNoTrace) {
 TEST_F(Terminal, TheNoteFitsTheLine) {
     for (const auto& [width, shortNote, longNote] :
          {std::tuple{60, true, true}, std::tuple{27, true, false}, std::tuple{26, false, false}}) {
-        TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"), width);
+        TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
+                             {.width = width, .rowsAbove = 6});
         terminal.waitFor("Exp:");
         terminal.type("(4000 !) / (3999 !)");
         terminal.press("Enter");
@@ -276,21 +278,30 @@ TEST_F(Terminal, StopAndContinueDuringALongLine) {
 
 // A resize round trip while the note shows, narrow enough to wrap the echo and the note,
 // the answer coming while the terminal is narrow: tmux reflows the lines, and the screen is
-// the plain transcript.
-TEST_F(Terminal, ResizeWhileTheNoteShows) {
-    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"), 160);
-    terminal.waitFor("Exp:");
-    terminal.type("(40000 !) / (39999 !)");
-    terminal.press("Enter");
-    terminal.waitFor("abandons]");
-    terminal.resize(40);
-    terminal.waitFor("= 40000\nExp:");
-    terminal.resize(160);
-    terminal.type("1 + 1");
-    terminal.press("Enter");
-    EXPECT_EQ(terminal.waitFor("(1 + 1) = 2\nExp:"),
-              "Exp: (40000 !) / (39999 !)\n((40000!) / (39999!)) = 40000\nExp: 1 + 1\n"
-              "(1 + 1) = 2\nExp:\n");
+// the plain transcript. At the top of a fresh screen, where tmux keeps no more rows above
+// the cursor's than stood there, the note is kept short enough for 16 columns; so it is
+// after Ctrl-L has cleared a screen with rows to spare.
+TEST_F(Terminal, ANarrowedWindowLeavesNoNote) {
+    for (const auto& [narrow, cleared] : {std::pair{16, false}, {40, false}, {16, true}}) {
+        TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
+                             {.width = 160, .rowsAbove = cleared ? 12 : 0});
+        terminal.waitFor("Exp:");
+        terminal.type("(40000 !) / (39999 !)");
+        if (cleared) terminal.press("C-l");
+        terminal.press("Enter");
+        terminal.waitFor("!))  [");
+        terminal.resize(narrow);
+        terminal.waitFor("= 40000\nExp:");
+        terminal.resize(160);
+        terminal.type("1 + 1");
+        terminal.press("Enter");
+        // A screen cleared keeps its last rows, the prompt's among them, in tmux's history.
+        EXPECT_EQ(terminal.waitFor("(1 + 1) = 2\nExp:"),
+                  std::string(cleared ? "Exp: (40000 !) / (39999 !)\n" : "") +
+                      "Exp: (40000 !) / (39999 !)\n((40000!) / (39999!)) = 40000\nExp: 1 + 1\n"
+                      "(1 + 1) = 2\nExp:\n")
+            << narrow;
+    }
 }
 
 // Down at the line being typed keeps it; Up and then Down come back to it.
@@ -703,7 +714,7 @@ TEST_F(Terminal, WrappedLinesAreDrawnRight) {
 // SIGTERM while the note shows: the note is erased and the terminal's modes given back
 // before the program ends.
 TEST_F(Terminal, TerminateWhileTheNoteShows) {
-    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"));
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"), {.rowsAbove = 6});
     terminal.waitFor("Exp:");
     terminal.type("(40000 !) choose 3");
     terminal.press("Enter");
@@ -790,7 +801,8 @@ TEST(TerminalProgress, TheNoteTellsHowFarALongLineHasCome) {
     const std::string folder = pattern;
     const std::string line = "(100000 !) choose 3";
     {
-        TmuxSession terminal("EXACTCALC_HISTORY= EXACTCALC_STATUS_DELAY_MS=200", 100);
+        TmuxSession terminal("EXACTCALC_HISTORY= EXACTCALC_STATUS_DELAY_MS=200",
+                             {.width = 100, .rowsAbove = 6});
         terminal.waitFor("Exp:");
         terminal.type(line);
         terminal.press("Enter");

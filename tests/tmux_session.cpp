@@ -60,9 +60,12 @@ TmuxSession::TmuxSession(const std::string& environment, Options options) {
     const std::string program = "env " + environment + " " +
                                 std::string(front != nullptr ? front : "") + " " + EXACTCALC_PATH +
                                 " " + options.after;
-    const std::string command = options.inShell
-                                    ? "env PS1='$ ' bash --norc --noprofile -i"
-                                    : options.before + program + "; echo \"[exit $?]\"; sleep 900";
+    std::string lower = options.rowsAbove > 0 ? "printf '" : "";
+    for (int row = 0; row < options.rowsAbove; ++row)
+        lower += row + 1 < options.rowsAbove ? "\\n" : "\\n'; ";
+    const std::string command =
+        options.inShell ? "env PS1='$ ' bash --norc --noprofile -i"
+                        : lower + options.before + program + "; echo \"[exit $?]\"; sleep 900";
     std::string error;
     if (!tmux("new-session -d -x " + std::to_string(options.width) + " -y " +
                   std::to_string(options.height) + " " + quoted(command),
@@ -154,7 +157,7 @@ std::string TmuxSession::screen() {
         if (line.empty()) {
             pendingBlank += '\n';
         } else {
-            text += pendingBlank + line + '\n';
+            text += (text.empty() ? "" : pendingBlank) + line + '\n';
             pendingBlank.clear();
         }
     }

@@ -19,6 +19,9 @@ public:
         // Started from an interactive bash, with job control and the prompt "$ ", rather
         // than on its own; the screen then begins with the command line.
         bool inShell = false;
+        // Blank rows above the program's first, as a shell's earlier lines leave it lower
+        // on the screen than a fresh terminal's top row. They are not part of screen().
+        int rowsAbove = 0;
     };
 
     // Starts `environment exactcalc` in a terminal; when the program ends, the line
@@ -43,7 +46,7 @@ public:
     // Resizes the terminal; tmux reflows the lines that wrap.
     void resize(int width, int height = 24);
     // The screen's lines, with the lines scrolled off above it, without trailing blanks
-    // and without the blank lines below the last line written.
+    // and without the blank lines above the first line written and below the last.
     std::string screen();
     // Waits until the screen holds `text`; returns the screen as last seen. Gives up at
     // once when the session has gone.
