@@ -104,6 +104,7 @@ void draw(const std::string& text, bool shown) {
 
 // The note's text, an erase of what a longer one left, and back to the echo's end.
 void show(const std::string& text) {
+    shared.noteLength = static_cast<int>(text.size());
     draw(text + (shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE) + std::string(text.size(), '\b'),
          !text.empty());
 }
@@ -270,9 +271,22 @@ void end() {
     if (shared.noteShown != 0) show("");
 }
 
+// A note on a line of its own is erased row by row, to the end of each: its row, and those a
+// window narrowed since has wrapped it onto below (the cursor stands at its start).
 void erase() {
     if (shared.noteShown == 0) return;
+    winsize size{};
+    const int width =
+        shared.ownLine != 0 && ioctl(fixed.noteFd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+    const int below = width > 0 ? std::min(99, (shared.noteLength - 1) / width) : 0;
     writeQuietly(shared.ownLine != 0 ? ERASE_LINE : ERASE_NOTE, 3);
+    for (int row = 0; row < below; ++row)
+        writeQuietly("\x1b[B\x1b[2K", 8);
+    if (below > 0) {
+        const char up[] = {'\x1b', '[', static_cast<char>('0' + below / 10),
+                           static_cast<char>('0' + below % 10), 'A'};
+        writeQuietly(up, sizeof up);
+    }
     shared.noteShown = 0;
 }
 

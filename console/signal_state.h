@@ -42,8 +42,9 @@ struct Shared {
     std::atomic<int> events = 0;           // RESIZED and RESUMED
     std::atomic<int> noteRunning = 0;      // a line with a note is computed
     std::atomic<int> noteShown = 0;
-    std::atomic<int> ownLine = 0;   // the note stands at the start of a line
-    std::atomic<int> echoHeld = 0;  // the terminal is to echo nothing
+    std::atomic<int> noteLength = 0;  // the columns of the note shown
+    std::atomic<int> ownLine = 0;     // the note stands at the start of a line
+    std::atomic<int> echoHeld = 0;    // the terminal is to echo nothing
     std::atomic<int> stoppedMilliseconds = 0;
     // Continued in the background while the echo is held: the ticks come fast until the
     // program is in the foreground again, and then hold the echo once more (bash sends no

@@ -304,6 +304,18 @@ TEST_F(Terminal, ANarrowedWindowLeavesNoNote) {
     }
 }
 
+// The script modes' note, on a line of its own, is erased with the rows a narrowed window
+// has wrapped it onto; two rows above it keep its first row on the screen.
+TEST_F(Terminal, ANarrowedWindowLeavesNoScriptNote) {
+    TmuxSession terminal(environment("EXACTCALC_STATUS_DELAY_MS=1"),
+                         {.width = 160, .after = "'(40000 !) / (39999 !)'", .rowsAbove = 2});
+    terminal.waitFor("[1 s, ");
+    terminal.resize(16);
+    terminal.waitFor("[exit 0]");
+    terminal.resize(160);
+    EXPECT_EQ(terminal.waitFor("[exit 0]"), "40000\n[exit 0]\n");
+}
+
 // Down at the line being typed keeps it; Up and then Down come back to it.
 TEST_F(Terminal, DownKeepsWhatIsTyped) {
     std::ofstream(historyPath) << "1 + 1\n";
