@@ -48,8 +48,8 @@ public:
     // True when a whole next line is already at hand: the echo of this one need not be
     // shown at once, as the next answer follows without a wait.
     virtual bool lineWaiting() { return false; }
-    // Rows the terminal surely shows above the row the last line's answer starts on, its
-    // screen cleared or not; ROWS_UNKNOWN where the source cannot tell.
+    // Rows the terminal surely shows above the row where the last line's answer starts (a
+    // long line's note keeps within what they allow); ROWS_UNKNOWN where it cannot tell.
     virtual std::size_t rowsAbove() const { return ROWS_UNKNOWN; }
 };
 
