@@ -24,7 +24,7 @@ Integer rangeProduct(const Integer& low, const Integer& high) {
     const double bottom = counted ? static_cast<double>(first.magnitude()) : 0;
     double groupStart = bottom;
     auto nextGroup = [&](double end) {
-        progress.next(cost::rangeProduct(bottom, end) - cost::rangeProduct(bottom, groupStart));
+        progress.next(cost::rangeProduct(bottom, groupStart, end));
         groupStart = end;
     };
     while (factor <= last) {

@@ -1,6 +1,7 @@
 #include "integer/progress.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -67,6 +68,9 @@ double logFactorial(double x) {
     return x * std::log(x) - x;
 }
 
+// The most factors a group can take: of 2 (1 is no factor to count).
+constexpr int GROUP_SIZES = 32;
+
 // The integral of logFactorial.
 double integralOfLength(double x) {
     return x * x * (std::log(x) / 2 - 0.75);
@@ -74,18 +78,29 @@ double integralOfLength(double x) {
 
 }  // namespace
 
-double rangeProduct(double low, double f) {
+double rangeProduct(double low, double from, double to) {
     low = low < 1 ? 1 : low;
-    if (f <= low) return 0;
+    from = from < low ? low : from;
+    if (to <= from) return 0;
+    // Factors of x go k to a group where x^(k-1) < 2^32 <= x^k: from EDGE[k] = 2^(32/k) up
+    // to EDGE[k-1]. Each such stretch is summed at 1/k of a group a factor, from the one
+    // that holds `from` on.
+    static const auto EDGE = [] {
+        std::array<double, GROUP_SIZES + 1> edge{};
+        edge[0] = HUGE_VAL;
+        for (int k = 1; k <= GROUP_SIZES; ++k)
+            edge[k] = k == GROUP_SIZES ? 1 : std::exp2(32.0 / k);
+        return edge;
+    }();
     const double start = logFactorial(low);
-    // Factors of x go k to a group where x^(k-1) < 2^32 <= x^k: below 2^(32/(k-1)) and
-    // from 2^(32/k) on. Each such stretch of factors is summed at 1/k of a group a factor.
+    int k = GROUP_SIZES;
+    while (k > 1 && EDGE[k - 1] <= from)
+        --k;
     double work = 0;
-    for (int k = 1; k <= 32; ++k) {
-        const double from = std::max(low, k == 32 ? 1.0 : std::exp2(32.0 / k));
-        const double to = k == 1 ? f : std::min(f, std::exp2(32.0 / (k - 1)));
-        if (to <= from) continue;
-        work += (integralOfLength(to) - integralOfLength(from) - start * (to - from)) / k;
+    for (double at = from; at < to; at = EDGE[--k]) {
+        const double end = std::min(to, EDGE[k - 1]);
+        work += (integralOfLength(end) - integralOfLength(at) - start * (end - at)) / k;
+        if (k == 1) break;
     }
     return work;
 }

@@ -117,9 +117,13 @@ namespace cost {
 // rangeProduct(low, high): the factors are gathered into groups that just outgrow a word,
 // and each group multiplies an accumulator of about log(low * ... * f) bits, at a cost in
 // proportion to that length whatever the group's bits (the accumulator drives the product).
-// Returns the work of the factors from low up to f (0 for f < low): the integral of that
-// length over the factors, each weighed as the share of a group it is.
-double rangeProduct(double low, double f);
+// Returns the work of the factors from `from` up to `to` (low <= from, and 0 for to < from)
+// of a range from low: the integral of that length over the factors, each weighed as the
+// share of a group it is.
+double rangeProduct(double low, double from, double to);
+inline double rangeProduct(double low, double f) {
+    return rangeProduct(low, low, f);
+}
 
 // A product of m and d bits by shift-and-add: d / 2 additions of m bits, in proportion to
 // m * d.
