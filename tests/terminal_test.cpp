@@ -704,10 +704,12 @@ TEST_F(Terminal, WrappedLinesAreDrawnRight) {
         const std::string before =
             "Exp: 1 + 1\n(1 + 1) = 2\nExp: 2 + 2\n(2 + 2) = 4\nExp: 3 + 3\n(3 + 3) = 6\n";
         EXPECT_EQ(terminal.waitFor("Exp: " + line), before + "Exp: " + line + "\n") << term;
+        // Keys sent before the program has taken the new width would be drawn at the old
+        // one: it has taken it once it has drawn the line again, whole on one row.
+        const std::size_t drawn = terminal.written().size();
         terminal.resize(15);
         terminal.resize(100);
-        // Keys sent before the program has taken the new width would be drawn at the old one.
-        std::this_thread::sleep_for(testing::launcher() != nullptr ? 3s : 300ms);
+        terminal.waitForWritten("Exp: " + line, drawn);
         terminal.press("Left X BSpace Enter");
         const std::string answered =
             before + "Exp: " + line + "\n(" + line + ") = 98765432123456795\nExp:\n";

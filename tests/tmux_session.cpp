@@ -175,6 +175,13 @@ std::string TmuxSession::waitFor(const std::string& text) {
     return seen;
 }
 
+void TmuxSession::waitForWritten(const std::string& text, std::size_t from) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (written().find(text, from) == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline && tmux("has-session"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 std::string TmuxSession::written() {
     std::ifstream file(folder + "/written", std::ios::binary);
     std::ostringstream text;

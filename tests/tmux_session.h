@@ -53,6 +53,8 @@ public:
     std::string waitFor(const std::string& text);
     // Everything the program wrote to the terminal, escape sequences and all.
     std::string written();
+    // Waits until the program has written `text` after the first `from` bytes it wrote.
+    void waitForWritten(const std::string& text, std::size_t from);
 
 private:
     // Runs tmux on this session's socket; false when it fails, with its error output in
