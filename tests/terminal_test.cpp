@@ -704,12 +704,15 @@ TEST_F(Terminal, WrappedLinesAreDrawnRight) {
         const std::string before =
             "Exp: 1 + 1\n(1 + 1) = 2\nExp: 2 + 2\n(2 + 2) = 4\nExp: 3 + 3\n(3 + 3) = 6\n";
         EXPECT_EQ(terminal.waitFor("Exp: " + line), before + "Exp: " + line + "\n") << term;
-        // Keys sent before the program has taken the new width would be drawn at the old
-        // one: it has taken it once it has drawn the line again, whole on one row.
-        const std::size_t drawn = terminal.written().size();
+        // Each resize is taken, and the line drawn again at its width, before the next one
+        // and before any key: a resize that comes while the program moves up the rows it
+        // counted at the width before lands them on the wrong rows.
+        const std::size_t wide = terminal.written().size();
         terminal.resize(15);
+        terminal.waitForWritten("Exp: " + line.substr(0, 10), wide);
+        const std::size_t narrow = terminal.written().size();
         terminal.resize(100);
-        terminal.waitForWritten("Exp: " + line, drawn);
+        terminal.waitForWritten("Exp: " + line, narrow);
         terminal.press("Left X BSpace Enter");
         const std::string answered =
             before + "Exp: " + line + "\n(" + line + ") = 98765432123456795\nExp:\n";
