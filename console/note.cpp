@@ -137,7 +137,8 @@ constexpr std::size_t NARROWEST = 16;
 // stays within reach after the window narrows to any width from NARROWEST to `width`, with
 // `above` rows surely shown above the echo's row.
 bool outlastsNarrowing(std::size_t length, std::size_t width, std::size_t above) {
-    for (std::size_t narrow = NARROWEST; narrow < width && above != SIZE_MAX; ++narrow) {
+    if (above == SIZE_MAX) return true;
+    for (std::size_t narrow = NARROWEST; narrow < width; ++narrow) {
         // A cursor at a row's end may be kept at the row before: the worse of the two.
         const std::size_t cursorRow = note.column == 0 ? 0 : (note.column - 1) / narrow;
         if ((note.column + length - 1) / narrow - cursorRow > above) return false;
